@@ -1,0 +1,36 @@
+# Shared by run.sh and test.sh: install what is missing (Debian 12), configure and build.
+# Sourced, not run.
+
+SCOUTLY_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+SCOUTLY_BUILD=${SCOUTLY_BUILD:-$SCOUTLY_ROOT/build}
+
+# Build tools and libraries, then the programs the tests talk to.
+SCOUTLY_PACKAGES=(
+    cmake ninja-build g++ pkg-config
+    qt6-base-dev
+    qstat
+)
+
+scoutly_ensure_packages() {
+    local missing=()
+    for p in "${SCOUTLY_PACKAGES[@]}"; do
+        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    if [ "$(id -u)" -ne 0 ]; then
+        echo "Missing packages: ${missing[*]}" >&2
+        echo "Install them with: sudo apt-get install --no-install-recommends ${missing[*]}" >&2
+        return 1
+    fi
+    echo "Installing: ${missing[*]}"
+    export DEBIAN_FRONTEND=noninteractive
+    apt-get update -qq >/dev/null
+    apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+}
+
+scoutly_build() {
+    if [ ! -f "$SCOUTLY_BUILD/build.ninja" ]; then
+        cmake -S "$SCOUTLY_ROOT" -B "$SCOUTLY_BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+    fi
+    cmake --build "$SCOUTLY_BUILD"
+}

@@ -1,0 +1,8 @@
+#!/usr/bin/env bash
+# Installs what the build and the tests need, builds, and runs every test.
+set -euo pipefail
+source "$(dirname "$0")/scripts/common.sh"
+scoutly_ensure_packages
+scoutly_build
+cd "$SCOUTLY_BUILD"
+ctest --output-on-failure "$@"

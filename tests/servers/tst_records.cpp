@@ -1,0 +1,324 @@
+// Records without the network: reply parsing, players, rules, columns and class references.
+#include "servers/customserver.h"
+
+#include <QtTest>
+
+namespace {
+
+// Opens the protocol steps of a record class to the tests.
+template <class Base> class TProbe : public Base {
+public:
+    TProbe() : Base("10.0.0.1", "27900") {}
+    void Parse(const QByteArray& Reply) {
+        this->ReplyText = Reply;
+        this->ParseReply();
+    }
+    bool Add(const QByteArray& Datagram) { return this->AddPacket(Datagram); }
+    void ParseRulesOf(const QByteArray& Text) { this->ParseRules(Text); }
+};
+using TMorrowProbe = TProbe<TMorrowServer>;
+using TSQPProbe = TProbe<TSQPServer>;
+
+// A literal with its NUL bytes.
+template <size_t N> QByteArray Bytes(const char (&Text)[N]) {
+    return QByteArray(Text, N - 1);
+}
+
+QByteArrayList RuleTexts(const TCustomServer& S) {
+    QByteArrayList Result;
+    for (const TRule& R : S.Rules)
+        Result << R.Key + '=' + R.Value;
+    return Result;
+}
+
+QByteArrayList Columns(const TCustomPlayer& P) {
+    QList<QByteArray> Strings;
+    P.GetColumnTexts(Strings);
+    return Strings;
+}
+
+} // namespace
+
+class TestRecords : public QObject {
+    Q_OBJECT
+private slots:
+    void classReferences();
+    void rules_data();
+    void rules();
+    void fullReply();
+    void playerKeysByProtocol();
+    void playersWithoutKeys();
+    void gamePort_data();
+    void gamePort();
+    void playerColumns_data();
+    void playerColumns();
+    void replyAssembly();
+    void hostileReplies_data();
+    void hostileReplies();
+    void notRespondingMark();
+};
+
+void TestRecords::classReferences() {
+    TServerClass Morrow = &TMorrowServer::Class;
+    QCOMPARE(Morrow->PlayerClass(), &TMorrowPlayer::Class);
+    QCOMPARE(TSQPServer::Class.PlayerClass(), &TSQPPlayer::Class);
+    QCOMPARE(Morrow->ColumnCount(), 5);
+    const TColumnCaptions Expected{{"Server Name", ckText},
+                                   {"Ping", ckNumber},
+                                   {"Players", ckFraction},
+                                   {"Map", ckText},
+                                   {"Game Type", ckText}};
+    QCOMPARE(Morrow->ColumnCaptions(), Expected);
+    QCOMPARE(TSQPServer::Class.ColumnCaptions(), Expected);
+
+    // The virtual constructor makes a record of the class it was called on.
+    auto Record = Morrow->Create("10.0.0.5", "7778");
+    QCOMPARE(Record->ClassType(), Morrow);
+    QCOMPARE(Record->Address, QByteArray("10.0.0.5"));
+    QCOMPARE(Record->QueryPort, QByteArray("7778"));
+    QCOMPARE(Record->GamePort, QByteArray("7778"));
+    QCOMPARE(Record->Ping, 9999);
+    QCOMPARE(Record->Timeout, 2000);
+    QCOMPARE(Record->MaxRetries, 1);
+    QVERIFY(!Record->Busy);
+
+    auto Player = TMorrowPlayer::Class.Create("\\player\\Bob\\mesh\\Human\\skin\\Knight");
+    QCOMPARE(Player->ClassType(), &TMorrowPlayer::Class);
+    QCOMPARE(Columns(*Player).last(), QByteArray("Human\\Knight"));
+
+    QCOMPARE(TCustomPlayer::Class.ColumnCount(), 3);
+    QCOMPARE(TSQPPlayer::Class.ColumnCount(), 5);
+    QCOMPARE(TMorrowPlayer::Class.ColumnCount(), 5);
+    QCOMPARE(THLPlayer::Class.ColumnCount(), 3);
+    QCOMPARE(TSQPPlayer::Class.ColumnCaptions().at(2), (TColumnCaption{"Deaths", ckText}));
+    QCOMPARE(TSQPPlayer::Class.ColumnCaptions().at(3), (TColumnCaption{"Ping", ckNumber}));
+    QCOMPARE(TMorrowPlayer::Class.ColumnCaptions().at(4), (TColumnCaption{"Skin", ckText}));
+    QCOMPARE(THLPlayer::Class.ColumnCaptions().at(2), (TColumnCaption{"Time", ckText}));
+}
+
+void TestRecords::rules_data() {
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<QByteArrayList>("rules");
+    QTest::newRow("bookkeeping dropped")
+        << QByteArray("\\final\\\\queryid\\1.1\\gamename\\x\\mode\\ctf")
+        << QByteArrayList{"mode=ctf"};
+    QTest::newRow("high bytes dropped")
+        << QByteArray("\\m\xe9ssage\\caf\xe9") << QByteArrayList{"mssage=caf"};
+    QTest::newRow("control bytes dropped, value joined")
+        << QByteArray("\\a\\x\ty\\b\\2") << QByteArrayList{"a=xy", "b=2"};
+    QTest::newRow("empty key skipped") << QByteArray("\\\\v\\k\\w") << QByteArrayList{"k=w"};
+    QTest::newRow("key without value")
+        << QByteArray("\\a\\1\\lonely") << QByteArrayList{"a=1", "lonely="};
+    QTest::newRow("case matters") << QByteArray("\\Final\\1\\QUERYID\\2")
+                                  << QByteArrayList{"Final=1", "QUERYID=2"};
+    QTest::newRow("duplicates kept in order")
+        << QByteArray("\\a\\1\\a\\2") << QByteArrayList{"a=1", "a=2"};
+    QTest::newRow("nothing") << QByteArray("no backslash") << QByteArrayList{};
+}
+
+void TestRecords::rules() {
+    QFETCH(QByteArray, text);
+    QFETCH(QByteArrayList, rules);
+    TSQPProbe S;
+    S.AddRule("old", "rule");
+    S.ParseRulesOf(text);
+    QCOMPARE(RuleTexts(S), rules);
+}
+
+void TestRecords::fullReply() {
+    TMorrowProbe S;
+    S.Parse("\\hostname\\Alpha\\hostport\\7777\\maxplayers\\16\\numplayers\\2\\mapname\\dm1"
+            "\\gametype\\ctf\\gamemode\\openplaying\\location\\3\\gamever\\1.2"
+            "\\player_0\\Bob\\frags_0\\5\\deaths_0\\2\\ping_0\\40\\team_0\\red\\id_0\\7"
+            "\\mesh_0\\Human\\skin_0\\Knight\\player_1\\Eve\\frags_1\\-1\\ping_1\\x"
+            "\\player_2\\Ghost\\frags_2\\9\\timelimit\\20\\final\\\\queryid\\1.1");
+    QCOMPARE(S.ServerName, QByteArray("Alpha"));
+    QCOMPARE(S.GamePort, QByteArray("7777"));
+    QCOMPARE(S.QueryPort, QByteArray("27900"));
+    QCOMPARE(S.MaxPlayers, 16);
+    QCOMPARE(S.NumPlayers, 2);
+    QCOMPARE(S.MapName, QByteArray("dm1"));
+    QCOMPARE(S.GameType, QByteArray("ctf"));
+    QCOMPARE(S.GameMode, QByteArray("openplaying"));
+    QCOMPARE(S.Location, 3);
+    QCOMPARE(S.GameVersion, QByteArray("1.2"));
+
+    QCOMPARE(S.Players.size(), size_t(2));
+    const auto& Bob = static_cast<const TMorrowPlayer&>(*S.Players[0]);
+    QCOMPARE(Bob.Name, QByteArray("Bob"));
+    QCOMPARE(Bob.Frags, 5);
+    QCOMPARE(Bob.Deaths, 2);
+    QCOMPARE(Bob.Ping, 40);
+    QCOMPARE(Bob.Team, QByteArray("red"));
+    QCOMPARE(Bob.Id, QByteArray("7"));
+    QCOMPARE(Columns(Bob), (QByteArrayList{"Bob", "5", "40", "red", "Human\\Knight"}));
+    const auto& Eve = static_cast<const TMorrowPlayer&>(*S.Players[1]);
+    QCOMPARE(Eve.Frags, -1);
+    QCOMPARE(Eve.Ping, 0); // not a number
+    QCOMPARE(Columns(Eve), (QByteArrayList{"Eve", "-1", "0", "", "\\"}));
+
+    // Player keys beyond the count stay behind as rules; server keys never do.
+    QCOMPARE(RuleTexts(S), (QByteArrayList{"player_2=Ghost", "frags_2=9", "timelimit=20"}));
+
+    QList<QByteArray> Row;
+    S.GetColumnTexts(Row);
+    QCOMPARE(Row.size(), 5);
+    QCOMPARE(Row, (QByteArrayList{"Alpha", QByteArray::number(S.Ping), "2/16", "dm1", "ctf"}));
+}
+
+void TestRecords::playerKeysByProtocol() {
+    const QByteArray Reply = "\\numplayers\\1\\player_0\\Bob\\deaths_0\\4\\mesh_0\\M\\skin_0\\S";
+    TSQPProbe Plain;
+    Plain.Parse(Reply);
+    QCOMPARE(Columns(*Plain.Players[0]), (QByteArrayList{"Bob", "0", "4", "0", ""}));
+    // A plain key/value server does not know mesh and skin: they are rules there.
+    QCOMPARE(RuleTexts(Plain), (QByteArrayList{"mesh_0=M", "skin_0=S"}));
+    TMorrowProbe Morrow;
+    Morrow.Parse(Reply);
+    QCOMPARE(Columns(*Morrow.Players[0]).last(), QByteArray("M\\S"));
+    QVERIFY(Morrow.Rules.isEmpty());
+}
+
+void TestRecords::playersWithoutKeys() {
+    TMorrowProbe S;
+    S.Parse("\\numplayers\\3\\final\\");
+    QCOMPARE(S.Players.size(), size_t(3));
+    for (const auto& P : S.Players) {
+        QCOMPARE(P->Name, QByteArray());
+        QCOMPARE(P->Frags, 0);
+        QCOMPARE(P->Ping, 0);
+    }
+    // A second parse replaces the players instead of adding to them.
+    S.Parse("\\numplayers\\1\\player_0\\Solo");
+    QCOMPARE(S.Players.size(), size_t(1));
+    QCOMPARE(S.Players[0]->Name, QByteArray("Solo"));
+}
+
+void TestRecords::gamePort_data() {
+    QTest::addColumn<QByteArray>("reply");
+    QTest::addColumn<QByteArray>("gamePort");
+    QTest::newRow("given") << QByteArray("\\hostport\\7777") << QByteArray("7777");
+    QTest::newRow("absent") << QByteArray("\\hostname\\x") << QByteArray("27900");
+    QTest::newRow("empty") << QByteArray("\\hostport\\\\x\\y") << QByteArray("27900");
+    // The game port lands on the game's command line: nothing but a port is accepted.
+    QTest::newRow("extra arguments")
+        << QByteArray("\\hostport\\7777 +exec evil.cfg") << QByteArray("27900");
+    QTest::newRow("option") << QByteArray("\\hostport\\-log") << QByteArray("27900");
+    QTest::newRow("zero") << QByteArray("\\hostport\\0") << QByteArray("27900");
+    QTest::newRow("too large") << QByteArray("\\hostport\\65536") << QByteArray("27900");
+}
+
+void TestRecords::gamePort() {
+    QFETCH(QByteArray, reply);
+    QFETCH(QByteArray, gamePort);
+    TMorrowProbe S;
+    S.Parse(reply);
+    QCOMPARE(S.GamePort, gamePort);
+    QCOMPARE(S.QueryPort, QByteArray("27900"));
+}
+
+void TestRecords::playerColumns_data() {
+    QTest::addColumn<QByteArray>("playerClass");
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<QByteArrayList>("columns");
+    QTest::newRow("custom") << QByteArray("TCustomPlayer")
+                            << QByteArray("\\player\\A\\frags\\2\\ping\\9")
+                            << QByteArrayList{"A", "2", "9"};
+    QTest::newRow("key/value") << QByteArray("TSQPPlayer")
+                               << QByteArray("\\player\\A\\frags\\2\\deaths\\1\\ping\\9\\team\\b")
+                               << QByteArrayList{"A", "2", "1", "9", "b"};
+    QTest::newRow("half-life 125 s")
+        << QByteArray("THLPlayer") << QByteArray("\\player\\A\\time\\125")
+        << QByteArrayList{"A", "0", "2m 5s"};
+    QTest::newRow("half-life 60 s")
+        << QByteArray("THLPlayer") << QByteArray("\\time\\60") << QByteArrayList{"", "0", "1m 0s"};
+    QTest::newRow("half-life 0 s")
+        << QByteArray("THLPlayer") << QByteArray("\\time\\0") << QByteArrayList{"", "0", "0m 0s"};
+}
+
+void TestRecords::playerColumns() {
+    QFETCH(QByteArray, playerClass);
+    QFETCH(QByteArray, text);
+    QFETCH(QByteArrayList, columns);
+    for (TPlayerClass Class :
+         {&TCustomPlayer::Class, &TSQPPlayer::Class, &TMorrowPlayer::Class, &THLPlayer::Class}) {
+        if (playerClass != Class->ClassName) continue;
+        auto Player = Class->Create(text);
+        QCOMPARE(Columns(*Player), columns);
+        QCOMPARE(int(Columns(*Player).size()), Class->ColumnCount());
+        return;
+    }
+    QFAIL("unknown class");
+}
+
+void TestRecords::replyAssembly() {
+    TMorrowProbe S;
+    QVERIFY(!S.Add("\\hostname\\Al"));
+    QVERIFY(S.Add("pha\\numplayers\\0\\final\\\\queryid\\1.2"));
+    QCOMPARE(S.ReplyText, QByteArray("\\hostname\\Alpha\\numplayers\\0\\final\\\\queryid\\1.2"));
+    // "\final" counts anywhere in a datagram, even without its closing backslash.
+    QVERIFY(S.Add("xx\\final"));
+
+    // A flood of datagrams never grows the reply past its cap.
+    TMorrowProbe Flooded;
+    for (int I = 0; I < 10; ++I)
+        QVERIFY(!Flooded.Add(QByteArray(60000, 'x')));
+    QCOMPARE(Flooded.ReplyText.size(), TSQPServer::MaxReplyBytes);
+    QVERIFY(Flooded.Add("\\final\\"));
+}
+
+void TestRecords::hostileReplies_data() {
+    QTest::addColumn<QByteArray>("reply");
+    QTest::addColumn<int>("players");
+    QTest::addColumn<int>("numPlayers");
+
+    QTest::newRow("empty") << QByteArray() << 0 << 0;
+    QTest::newRow("64 KB of backslashes") << QByteArray(65536, '\\') << 0 << 0;
+    QTest::newRow("64 KB of pairs") << QByteArray("\\k\\v").repeated(16384) << 0 << 0;
+    QTest::newRow("NUL bytes") << Bytes("\\hostname\\A\0B\\numplayers\\1\0\0\0") << 1 << 1;
+    QTest::newRow("all NUL") << QByteArray(4096, '\0') << 0 << 0;
+    QTest::newRow("keys without values")
+        << QByteArray("\\hostname\\\\numplayers\\\\maxplayers\\\\player_0\\") << 0 << 0;
+    QTest::newRow("overflowing numbers")
+        << QByteArray("\\numplayers\\99999999999999999999\\maxplayers\\-99999999999999") << 0 << 0;
+    QTest::newRow("negative count") << QByteArray("\\numplayers\\-5") << 0 << -5;
+    // A claimed million players with no keys: the count is shown, the records are capped.
+    QTest::newRow("million players")
+        << QByteArray("\\numplayers\\1000000") << TSQPServer::MaxPlayerRecords << 1000000;
+    QTest::newRow("many players, large text")
+        << QByteArray("\\numplayers\\5000") + QByteArray("\\x\\y").repeated(10000)
+        << TSQPServer::MaxPlayerRecords << 5000;
+}
+
+void TestRecords::hostileReplies() {
+    QFETCH(QByteArray, reply);
+    QFETCH(int, players);
+    QFETCH(int, numPlayers);
+    TMorrowProbe S;
+    S.Parse(reply);
+    QCOMPARE(int(S.Players.size()), players);
+    QCOMPARE(S.NumPlayers, numPlayers);
+    QVERIFY(S.Rules.size() <= reply.size() / 2 + 1);
+    for (const TRule& R : S.Rules) {
+        QVERIFY(!R.Key.contains('\0'));
+        QVERIFY(!R.Value.contains('\\'));
+    }
+}
+
+void TestRecords::notRespondingMark() {
+    TMorrowProbe S;
+    S.ServerName = "Alpha";
+    S.Responded = true;
+    S.Ping = 12;
+    MarkNotResponding(S);
+    QCOMPARE(S.ServerName, QByteArray("Alpha"));
+    QCOMPARE(S.Ping, 12);
+    S.Responded = false;
+    MarkNotResponding(S);
+    MarkNotResponding(S);
+    QCOMPARE(S.ServerName, QByteArray("NOT RESPONDING Alpha"));
+    QCOMPARE(S.Ping, 9999);
+}
+
+QTEST_GUILESS_MAIN(TestRecords)
+#include "tst_records.moc"
