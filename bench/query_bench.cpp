@@ -1,6 +1,7 @@
 // Query throughput of the record machinery: a lab farm on its own thread answers, this
 // thread queries every server through TMorrowServer records with a bounded number in flight.
 // A bare QUdpSocket client doing the same exchange is the baseline the records compare with.
+#include "benchclock.h"
 #include "labgameserver.h"
 #include "servers/customserver.h"
 
@@ -11,16 +12,9 @@
 #include <QUdpSocket>
 
 #include <cstdio>
-#include <ctime>
 #include <functional>
 
 namespace {
-
-double ThreadCpuSeconds() {
-    timespec T;
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &T);
-    return double(T.tv_sec) + double(T.tv_nsec) / 1e9;
-}
 
 struct TResult {
     int Answered = 0;

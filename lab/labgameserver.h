@@ -1,12 +1,16 @@
 // Game servers on loopback speaking the key/value status query, alone or by the thousand.
 #pragma once
 
+#include "labhlserver.h"
+#include "labmaster.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QObject>
 #include <QPair>
 #include <atomic>
 #include <memory>
+#include <optional>
 
 class QHostAddress;
 class QThread;
@@ -36,7 +40,10 @@ struct TLabServerConfig {
     QList<QByteArray> RawDatagrams; // non-empty: sent verbatim instead of a built reply
 };
 
-// Options for TLabFarm::MakeConfigs. The odd servers are disjoint: a silent one is not also split.
+// Options for TLabFarm::MakeConfigs and MakeHLConfigs. The odd servers are disjoint: a silent one
+// is not also split. Half-Life servers have no datagrams to split or final to leave out, so
+// there Split answers in another order, NoFinal never sends the rules and Garbage sends random
+// bytes after the four 0xFF.
 struct TLabFarmOptions {
     int Silent = 0;
     int Split = 0; // replies over 2-4 datagrams
@@ -81,22 +88,29 @@ private:
 };
 
 // Many game servers in the caller's thread, on consecutive ports from a base or on free ports.
+// The key/value servers and the Half-Life ones start and are counted apart.
 class TLabFarm : public QObject {
     Q_OBJECT
 public:
     explicit TLabFarm(QObject* Parent = nullptr);
 
     bool Start(const QList<TLabServerConfig>& Configs, quint16 BasePort = 0);
-    void Stop();
+    bool StartHL(const QList<TLabHLConfig>& Configs, quint16 BasePort = 0);
+    void Stop(); // both kinds
     int Count() const { return FServers.size(); }
     quint16 Port(int Index) const;
     TLabGameServer* Server(int Index) const { return FServers.at(Index); }
+    int HLCount() const { return FHLServers.size(); }
+    quint16 HLPort(int Index) const;
+    TLabHLServer* HLServer(int Index) const { return FHLServers.at(Index); }
 
     // Varied names, maps, game types, players and rules; the same for the same options.
     static QList<TLabServerConfig> MakeConfigs(int Count, const TLabFarmOptions& Options = {});
+    static QList<TLabHLConfig> MakeHLConfigs(int Count, const TLabFarmOptions& Options = {});
 
 private:
     QList<TLabGameServer*> FServers;
+    QList<TLabHLServer*> FHLServers;
 };
 
 // A TLabFarm on its own thread and event loop, so a benchmark measures the client's CPU
@@ -108,14 +122,19 @@ public:
     TLabFarmThread(const TLabFarmThread&) = delete;
     TLabFarmThread& operator=(const TLabFarmThread&) = delete;
 
-    bool Start(const QList<TLabServerConfig>& Configs, quint16 BasePort = 0); // returns listening
+    // Returns listening. With Master, a master on a free port lists every server, in order,
+    // under GameName (besides its own lists).
+    bool Start(const QList<TLabServerConfig>& Configs, quint16 BasePort = 0,
+               std::optional<TLabMasterConfig> Master = {}, const QByteArray& GameName = "morrow");
     void Stop();
     int Count() const { return FPorts.size(); }
     quint16 Port(int Index) const { return FPorts.at(Index); }
+    quint16 MasterPort() const { return FMasterPort; } // 0: no master
     qint64 Queries() const { return FQueries.load(std::memory_order_relaxed); }
 
 private:
     std::unique_ptr<QThread> FThread;
     QList<quint16> FPorts;
+    quint16 FMasterPort = 0;
     std::atomic<qint64> FQueries{0};
 };

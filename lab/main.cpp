@@ -24,6 +24,8 @@ public:
     virtual void AddOptions(QCommandLineParser& Parser) = 0;
     virtual QString Start(const QCommandLineParser& Parser) = 0; // error message, empty when up
     virtual QList<QByteArray> Lines() const = 0;
+    // Once every stand-in listens, so they can point at each other.
+    virtual void AllStarted() {}
 };
 
 // Reads an integer option in [Min, Max] into Value (untouched when absent).
@@ -44,6 +46,10 @@ bool ReadInt(const QCommandLineParser& Parser, const QString& Name, int Min, int
     return false;
 }
 
+QByteArray Address(quint16 Port) {
+    return "127.0.0.1:" + QByteArray::number(Port);
+}
+
 class TGameService : public TLabService {
 public:
     void AddOptions(QCommandLineParser& Parser) override {
@@ -51,12 +57,18 @@ public:
             {"base-port", "Game servers listen on P, P+1, ... (default 0: any free ports).", "P"},
             {"servers", "Number of game servers (default 8).", "N"},
             {"silent", "N of them never answer.", "N"},
+            {"silent-share", "A fraction S (0 to 1) of them never answer (instead of --silent).",
+             "S"},
             {"split", "N of them split each reply over 2-4 datagrams.", "N"},
             {"no-final", "N of them never send \\final\\.", "N"},
             {"garbage", "N of them answer with random bytes.", "N"},
             {"delay-ms", "Each server waits a random 0..D ms before answering (default 0).", "D"},
             {"max-players", "Most player slots on any server (default 32).", "N"},
             {"seed", "Seed for names, maps, players and rules (default 1).", "S"},
+            {"hl-servers",
+             "Number of Half-Life servers on free ports (default 0); they share --delay-ms, "
+             "--max-players and --seed.",
+             "M"},
         });
     }
 
@@ -73,9 +85,20 @@ public:
             !ReadInt(Parser, "delay-ms", 0, 600000, Options.MaxDelayMs, Error) ||
             !ReadInt(Parser, "max-players", 1, 255, Options.MaxPlayers, Error))
             return Error;
-        int Seed = int(Options.Seed);
-        if (!ReadInt(Parser, "seed", 0, INT_MAX, Seed, Error)) return Error;
+        int Seed = int(Options.Seed), HLServers = 0;
+        if (!ReadInt(Parser, "seed", 0, INT_MAX, Seed, Error) ||
+            !ReadInt(Parser, "hl-servers", 0, 60000, HLServers, Error))
+            return Error;
         Options.Seed = quint32(Seed);
+        if (Parser.isSet("silent-share")) {
+            if (Parser.isSet("silent")) return "--silent and --silent-share exclude each other";
+            bool Ok = false;
+            const double Share = Parser.value("silent-share").toDouble(&Ok);
+            if (!Ok || Share < 0 || Share > 1)
+                return "--silent-share wants a fraction from 0 to 1, not \"" +
+                       Parser.value("silent-share") + '"';
+            Options.Silent = qRound(Share * Servers);
+        }
         if (Options.Silent + Options.Split + Options.NoFinal + Options.Garbage > Servers)
             return "--silent, --split, --no-final and --garbage together exceed --servers";
         if (Base && Base + Servers - 1 > 65535) return "--base-port leaves too few ports";
@@ -85,19 +108,107 @@ public:
                               .arg(Base)
                               .arg(Base + Servers - 1)
                         : QStringLiteral("cannot open %1 UDP sockets").arg(Servers);
+        TLabFarmOptions HLOptions;
+        HLOptions.MaxDelayMs = Options.MaxDelayMs;
+        HLOptions.MaxPlayers = Options.MaxPlayers;
+        HLOptions.Seed = Options.Seed;
+        if (!FFarm.StartHL(TLabFarm::MakeHLConfigs(HLServers, HLOptions)))
+            return QStringLiteral("cannot open %1 more UDP sockets").arg(HLServers);
         return {};
     }
 
     QList<QByteArray> Lines() const override {
         QList<QByteArray> Lines;
         for (int I = 0; I < FFarm.Count(); ++I)
-            Lines.append("game 127.0.0.1:" + QByteArray::number(FFarm.Port(I)) + ' ' +
-                         FFarm.Server(I)->Config.HostName);
+            Lines.append("game " + Address(FFarm.Port(I)) + ' ' + FFarm.Server(I)->Config.HostName);
+        for (int I = 0; I < FFarm.HLCount(); ++I)
+            Lines.append("hl " + Address(FFarm.HLPort(I)) + ' ' + FFarm.HLServer(I)->Config.Name);
         return Lines;
+    }
+
+    QList<QByteArray> Entries() const {
+        QList<QByteArray> Entries;
+        for (int I = 0; I < FFarm.Count(); ++I)
+            Entries.append(Address(FFarm.Port(I)));
+        return Entries;
+    }
+
+    QList<QByteArray> HLEntries() const {
+        QList<QByteArray> Entries;
+        for (int I = 0; I < FFarm.HLCount(); ++I)
+            Entries.append(Address(FFarm.HLPort(I)));
+        return Entries;
     }
 
 private:
     TLabFarm FFarm;
+};
+
+// Lists the game servers of both kinds; started only with --master-port.
+class TMasterService : public TLabService {
+public:
+    explicit TMasterService(const TGameService& Games) : FGames(Games) {}
+
+    void AddOptions(QCommandLineParser& Parser) override {
+        Parser.addOptions({
+            {"master-port", "Start the master server on TCP port P (0: any free port).", "P"},
+            {"game",
+             "Game name the master lists the key/value servers under (default morrow); "
+             "the Half-Life servers are listed under halflife.",
+             "NAME"},
+            {"master-segment", "The master sends its list in pieces of BYTES bytes.", "BYTES"},
+            {"master-delay-ms", "The master waits MS ms before each piece of its list.", "MS"},
+            {"master-no-final", "The master never sends \\final\\."},
+            {"master-silent", "The master accepts connections and never sends anything."},
+            {"master-garbage", "The master puts \\junk\\xx between the list's entries."},
+            {"master-close-after", "The master closes after N entries, without \\final\\.", "N"},
+        });
+    }
+
+    QString Start(const QCommandLineParser& Parser) override {
+        static const QStringList Tuning{
+            "game",          "master-segment", "master-delay-ms",   "master-no-final",
+            "master-silent", "master-garbage", "master-close-after"};
+        if (!Parser.isSet("master-port")) {
+            for (const QString& Name : Tuning)
+                if (Parser.isSet(Name)) return "--" + Name + " needs --master-port";
+            return {};
+        }
+        int Port = 0;
+        TLabMasterConfig& C = FMaster.Config;
+        QString Error;
+        if (!ReadInt(Parser, "master-port", 0, 65535, Port, Error) ||
+            !ReadInt(Parser, "master-segment", 1, INT_MAX, C.SegmentBytes, Error) ||
+            !ReadInt(Parser, "master-delay-ms", 0, 600000, C.SegmentDelayMs, Error) ||
+            !ReadInt(Parser, "master-close-after", 0, INT_MAX, C.CloseAfterEntries, Error))
+            return Error;
+        FGame = Parser.isSet("game") ? Parser.value("game").toUtf8() : QByteArray("morrow");
+        if (FGame.isEmpty() || FGame.contains('\\') || FGame == "halflife")
+            return "--game wants a name without backslashes, other than halflife";
+        C.NoFinal = Parser.isSet("master-no-final");
+        C.Silent = Parser.isSet("master-silent");
+        if (Parser.isSet("master-garbage")) C.GarbageBetween = "\\junk\\xx";
+        if (!FMaster.Listen(quint16(Port)))
+            return QStringLiteral("cannot listen on TCP 127.0.0.1:%1").arg(Port);
+        FListening = true;
+        return {};
+    }
+
+    void AllStarted() override {
+        FMaster.Config.Lists[FGame] = FGames.Entries();
+        FMaster.Config.Lists["halflife"] = FGames.HLEntries();
+    }
+
+    QList<QByteArray> Lines() const override {
+        if (!FListening) return {};
+        return {"master " + Address(FMaster.Port())};
+    }
+
+private:
+    const TGameService& FGames;
+    TLabMasterServer FMaster;
+    QByteArray FGame;
+    bool FListening = false;
 };
 
 int SignalPipe[2] = {-1, -1};
@@ -129,16 +240,23 @@ int main(int argc, char* argv[]) {
     QCoreApplication App(argc, argv);
     QCoreApplication::setApplicationName("scoutly-lab");
 
+    // In the order of their lines.
     std::vector<std::unique_ptr<TLabService>> Services;
-    Services.push_back(std::make_unique<TGameService>());
+    auto Games = std::make_unique<TGameService>();
+    Services.push_back(std::make_unique<TMasterService>(*Games));
+    Services.push_back(std::move(Games));
 
     QCommandLineParser Parser;
     Parser.setApplicationDescription(
         "Local stand-ins for the servers Scoutly Lite talks to, all on 127.0.0.1.\n"
         "Game servers answer the UDP key/value status query (\\status\\, and \\basic\\,\n"
-        "\\info\\, \\rules\\, \\players\\).\n\n"
+        "\\info\\, \\rules\\, \\players\\); Half-Life servers answer the binary info,\n"
+        "players and rules queries. The master server (TCP) sends a challenge, checks the\n"
+        "client's validation and lists the servers of the requested game.\n\n"
         "Once everything listens it prints one line per server,\n"
+        "  master 127.0.0.1:PORT\n"
         "  game 127.0.0.1:PORT <host name>\n"
+        "  hl 127.0.0.1:PORT <server name>\n"
         "then the line \"ready\". It runs until SIGINT or SIGTERM (exit status 0) or until\n"
         "--duration elapses. Bad arguments or ports in use: a message on stderr, exit status 1.");
     Parser.addHelpOption();
@@ -161,6 +279,8 @@ int main(int argc, char* argv[]) {
 
     for (const auto& Service : Services)
         if (const QString Error = Service->Start(Parser); !Error.isEmpty()) return Fail(Error);
+    for (const auto& Service : Services)
+        Service->AllStarted();
     for (const auto& Service : Services)
         for (const QByteArray& Line : Service->Lines())
             std::printf("%s\n", Line.constData());

@@ -1,10 +1,12 @@
 // scoutly-query: asks game servers for their status through the same records the browser
 // uses and prints what a list row, the players pane and the rules pane would show.
+#include "masterlist/customserverlist.h"
 #include "net/netutils.h"
 #include "servers/customserver.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -14,11 +16,9 @@
 
 namespace {
 
-constexpr int MaxInFlight = 10;
-
 struct TTarget {
-    QByteArray Text; // as given on the command line
-    std::unique_ptr<TCustomServer> Server;
+    QByteArray Text; // as given on the command line, or address:port from a master
+    TServerRef Server;
 };
 
 QStringList Texts(const QList<QByteArray>& Strings) {
@@ -118,6 +118,30 @@ QJsonObject ToJson(const TTarget& Target) {
     };
 }
 
+// The list that asks for Game with the given protocol; null when they do not go together.
+std::unique_ptr<TCustomServerList> MakeList(const QString& Protocol, const QByteArray& Game) {
+    if (Protocol == "morrow" && (Game.isEmpty() || Game == "morrow"))
+        return std::make_unique<TSQPMorrowServerList>();
+    if (Protocol == "hl" && (Game.isEmpty() || Game == "halflife"))
+        return std::make_unique<TSQPHLServerList>();
+    if (Protocol == "sqp") {
+        auto List = std::make_unique<TSQPGenericList>();
+        List->SetGameName(Game);
+        return List;
+    }
+    return nullptr;
+}
+
+// One line per server as the list fills: address, ping, players, map, game type, name.
+void PrintRow(QTextStream& Out, const TTarget& Target) {
+    QList<QByteArray> Row;
+    Target.Server->GetColumnTexts(Row);
+    const QStringList T = Texts(Row);
+    Out << DisplayText(Target.Text).leftJustified(21) << ' ' << T[1].rightJustified(5) << "  "
+        << T[2].leftJustified(7) << ' ' << T[3].leftJustified(16) << ' ' << T[4].leftJustified(10)
+        << ' ' << T[0] << Qt::endl;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -128,83 +152,150 @@ int main(int argc, char** argv) {
     QCommandLineParser Parser;
     Parser.setApplicationDescription(
         "Queries game servers over UDP and prints their name, ping, players, map, game type, "
-        "player list and rules.\nExit status: 0 when every server answered, 2 when any did "
-        "not, 1 on bad arguments.");
+        "player list and rules. With --master, fetches the server list of a game from a master "
+        "server and queries every server on it, printing each as it answers, the progress on "
+        "stderr and a summary.\n"
+        "Exit status: 0 when every server answered, 2 when any did not, 3 when the master "
+        "server's list could not be fetched, 1 on bad arguments.");
     Parser.addHelpOption();
     Parser.addVersionOption();
-    QCommandLineOption ProtocolOption("protocol",
-                                      "Query protocol: morrow (default) or sqp (key/value "
-                                      "status of any game).",
-                                      "name", "morrow");
+    QCommandLineOption ProtocolOption(
+        "protocol",
+        "Query protocol: morrow (default), sqp (key/value status of any game) or hl (Half-Life).",
+        "name", "morrow");
     QCommandLineOption JsonOption("json", "Print one JSON document instead of text.");
-    Parser.addOption(ProtocolOption);
-    Parser.addOption(JsonOption);
-    Parser.addPositionalArgument("HOST:PORT", "Server address and query port.", "HOST:PORT...");
+    QCommandLineOption MasterOption("master", "Master server (port 28900 unless given).",
+                                    "host[:port]");
+    QCommandLineOption GameOption("game", "Game whose servers the master lists (with --master).",
+                                  "name");
+    QCommandLineOption ParallelOption("parallel", "Queries in flight (1..256, default 10).", "n",
+                                      "10");
+    Parser.addOptions({ProtocolOption, JsonOption, MasterOption, GameOption, ParallelOption});
+    Parser.addPositionalArgument("HOST:PORT", "Server address and query port.", "[HOST:PORT...]");
     Parser.process(App);
 
     QTextStream Err(stderr);
-    const QString Usage = "usage: scoutly-query [--protocol morrow|sqp] [--json] HOST:PORT...";
-    const QString Protocol = Parser.value(ProtocolOption);
-    TServerClass Class = nullptr;
-    if (Protocol == "morrow")
-        Class = &TMorrowServer::Class;
-    else if (Protocol == "sqp")
-        Class = &TSQPServer::Class;
-    const QStringList Addresses = Parser.positionalArguments();
-    if (!Class || Addresses.isEmpty()) {
-        if (!Class) Err << "scoutly-query: unknown protocol '" << Protocol << "'\n";
+    const QString Usage = "usage: scoutly-query [--protocol morrow|sqp|hl] [--json] [--parallel N] "
+                          "HOST:PORT...\n"
+                          "       scoutly-query --master HOST[:PORT] --game NAME [--protocol "
+                          "morrow|sqp|hl] [--parallel N] [--json]";
+    const auto Fail = [&](const QString& Message) {
+        if (!Message.isEmpty()) Err << "scoutly-query: " << Message << '\n';
         Err << Usage << '\n';
         return 1;
-    }
+    };
+
+    const QString Protocol = Parser.value(ProtocolOption);
+    if (Protocol != "morrow" && Protocol != "sqp" && Protocol != "hl")
+        return Fail("unknown protocol '" + Protocol + "'");
+    bool ParallelOk = false;
+    const int Parallel = Parser.value(ParallelOption).toInt(&ParallelOk);
+    if (!ParallelOk || Parallel < TCustomServerList::MinOutstanding ||
+        Parallel > TCustomServerList::MaxOutstandingLimit)
+        return Fail("--parallel takes a number from 1 to 256");
+    const bool FromMaster = Parser.isSet(MasterOption);
+    const QByteArray Game = Parser.value(GameOption).toUtf8();
+    const QStringList Addresses = Parser.positionalArguments();
+    if (FromMaster && !Addresses.isEmpty())
+        return Fail("give either --master or server addresses, not both");
+    if (!FromMaster && Addresses.isEmpty()) return Fail({});
+    if (FromMaster && Protocol == "sqp" && Game.isEmpty())
+        return Fail("--protocol sqp needs --game NAME");
+    std::unique_ptr<TCustomServerList> List = MakeList(Protocol, Game);
+    if (!List)
+        return Fail("--game " + QString::fromUtf8(Game) + " does not go with --protocol " +
+                    Protocol);
+    List->SetMaxOutstanding(Parallel);
 
     std::vector<TTarget> Targets;
-    for (const QString& Argument : Addresses) {
-        const QByteArray Text = Argument.toUtf8();
-        const QByteArray Host = HostOf(Text);
-        const QByteArray Port = PortOf(Text, "");
-        if (Host.isEmpty() || !IsValidPort(Port)) {
-            Err << "scoutly-query: '" << Argument << "' is not HOST:PORT\n" << Usage << '\n';
-            return 1;
+    if (FromMaster) {
+        const QByteArray Master = Parser.value(MasterOption).toUtf8();
+        List->MasterHost = HostOf(Master);
+        List->MasterPort = PortOf(Master, "28900");
+        if (List->MasterHost.isEmpty() || !IsValidPort(List->MasterPort))
+            return Fail("'" + QString::fromUtf8(Master) + "' is not HOST[:PORT]");
+    } else {
+        for (const QString& Argument : Addresses) {
+            const QByteArray Text = Argument.toUtf8();
+            const QByteArray Host = HostOf(Text);
+            const QByteArray Port = PortOf(Text, "");
+            if (Host.isEmpty() || !IsValidPort(Port))
+                return Fail("'" + Argument + "' is not HOST:PORT");
+            Targets.push_back({Text, List->ServerClass()->Create(Host, Port)});
         }
-        Targets.push_back({Text, Class->Create(Host, Port)});
     }
 
-    // Keep a bounded number of queries in flight, starting the next as one ends.
-    size_t Next = 0;
-    int InFlight = 0;
-    std::function<void()> Pump;
-    const auto Done = [&](TCustomServer*) {
-        --InFlight;
-        Pump();
-    };
-    Pump = [&] {
-        while (InFlight < MaxInFlight && Next < Targets.size()) {
-            ++InFlight;
-            Targets[Next++].Server->StartQuery(Done);
-        }
-        if (InFlight == 0) QCoreApplication::quit();
-    };
-    QMetaObject::invokeMethod(&App, Pump, Qt::QueuedConnection);
+    const bool Json = Parser.isSet(JsonOption);
+    QTextStream Out(stdout);
+    QString LastStatus, Problem;
+    QElapsedTimer Clock;
+    Clock.start();
+    if (FromMaster) {
+        List->OnStatus = [&](TCustomServerList*, int Percent, const QString& Text) {
+            const QString Line = Percent >= 0 && Text == "Updating Servers"
+                                     ? QString("%1 %2%").arg(Text).arg(Percent)
+                                     : Text;
+            if (Line != LastStatus) Err << Line << Qt::endl;
+            LastStatus = Line;
+            // "List Timed Out", "Master server: ..." and the like.
+            if (Percent == 0 && Text != "Updates Complete") Problem = Text;
+        };
+        List->OnServerDone = [&](TCustomServerList*, const TServerRef& Server) {
+            MarkNotResponding(*Server);
+            Targets.push_back({Server->Address + ':' + Server->QueryPort, Server});
+            if (!Json) PrintRow(Out, Targets.back());
+        };
+    }
+    List->OnComplete = [](TCustomServerList*) { QCoreApplication::quit(); };
+    QMetaObject::invokeMethod(
+        &App,
+        [&] {
+            if (FromMaster) {
+                List->Refresh();
+            } else {
+                QList<TServerRef> Records;
+                for (const TTarget& Target : Targets)
+                    Records << Target.Server;
+                List->RefreshServers(Records);
+            }
+        },
+        Qt::QueuedConnection);
     App.exec();
 
-    bool All = true;
+    int Answered = 0;
     for (TTarget& Target : Targets) {
-        All = All && Target.Server->Responded;
+        Answered += Target.Server->Responded;
         MarkNotResponding(*Target.Server);
     }
-
-    QTextStream Out(stdout);
-    if (Parser.isSet(JsonOption)) {
+    const int Listed = int(FromMaster ? List->Servers.size() : Targets.size());
+    const bool ListFailed = FromMaster && List->Aborted;
+    const QString Summary = QString("%1 servers listed, %2 answered, %3 not responding, %4 s")
+                                .arg(Listed)
+                                .arg(Answered)
+                                .arg(Listed - Answered)
+                                .arg(Clock.elapsed() / 1000.0, 0, 'f', 1);
+    if (Json) {
         QJsonArray Servers;
         for (const TTarget& Target : Targets)
             Servers.append(ToJson(Target));
-        Out << QJsonDocument(QJsonObject{{"servers", Servers}}).toJson(QJsonDocument::Indented);
+        QJsonObject Doc{{"servers", Servers}};
+        if (FromMaster)
+            Doc["summary"] = QJsonObject{{"listed", Listed},
+                                         {"answered", Answered},
+                                         {"notResponding", Listed - Answered},
+                                         {"seconds", Clock.elapsed() / 1000.0},
+                                         {"problem", Problem}};
+        Out << QJsonDocument(Doc).toJson(QJsonDocument::Indented);
+    } else if (FromMaster) {
+        Out << Summary << '\n';
     } else {
         for (const TTarget& Target : Targets)
             PrintText(Out, Target);
     }
     Out.flush();
     Targets.clear();
+    List.reset();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    return All ? 0 : 2;
+    if (ListFailed) return 3;
+    return Answered == Listed ? 0 : 2;
 }

@@ -56,6 +56,14 @@ QByteArray NextBackslashToken(QByteArray& Text) {
     return NextToken(Text, '\\');
 }
 
+QByteArray TakeCString(QByteArray& Text) {
+    const qsizetype Nul = Text.indexOf('\0');
+    if (Nul < 0) return Text;
+    QByteArray Result = Text.left(Nul);
+    Text.remove(0, Nul + 1);
+    return Result;
+}
+
 QByteArray HostOf(const QByteArray& Text) {
     const qsizetype Colon = Text.indexOf(':');
     return Colon < 0 ? Text : Text.left(Colon);

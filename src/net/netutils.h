@@ -17,6 +17,9 @@ QByteArray GetValue(const QByteArray& Text, const QByteArray& Name);
 
 QByteArray NextToken(QByteArray& Text, char Delimiter);
 QByteArray NextBackslashToken(QByteArray& Text);
+// The text up to the first NUL, cut from Text with the NUL; all of Text (left as it is) when
+// there is no NUL.
+QByteArray TakeCString(QByteArray& Text);
 
 QByteArray HostOf(const QByteArray& Text);
 QByteArray PortOf(const QByteArray& Text, const QByteArray& Default);

@@ -5,6 +5,8 @@
 
 #include <QTimer>
 
+#include <cstring>
+
 namespace {
 
 template <class T> constexpr TPlayerClassInfo PlayerClassOf(const char* Name) {
@@ -105,6 +107,14 @@ void TCustomServer::StartQuery(TQueryDoneEvent OnQueryDone) {
     StartAttempt();
 }
 
+void TCustomServer::CancelQuery() {
+    if (!Busy) return;
+    QueryTimer->stop();
+    StopAttempt();
+    Busy = false;
+    QueryDone = nullptr;
+}
+
 void TCustomServer::StartAttempt() {
     Busy = true;
     Responded = true;
@@ -149,6 +159,11 @@ void TCustomServer::ParseRules(QByteArray Text) {
 }
 
 TGameServer::~TGameServer() = default;
+
+void TGameServer::GetColumnTexts(QList<QByteArray>& Strings) const {
+    Strings << ServerName << Number(Ping) << Number(NumPlayers) + '/' + Number(MaxPlayers)
+            << MapName << GameType;
+}
 
 void TGameServer::AddPlayer(const QByteArray& Text) {
     Players.push_back(PlayerClass()->Create(Text));
@@ -198,7 +213,7 @@ void TUDPQueryServer::CloseSocket() {
 const TServerClassInfo TSQPServer::Class = ServerClassOf<TSQPServer>("TSQPServer");
 const TServerClassInfo TMorrowServer::Class = ServerClassOf<TMorrowServer>("TMorrowServer");
 
-TColumnCaptions ServerColumnCaptions() {
+TColumnCaptions TGameServer::ColumnCaptions() {
     return {{"Server Name", ckText},
             {"Ping", ckNumber},
             {"Players", ckFraction},
@@ -216,15 +231,6 @@ void MarkNotResponding(TCustomServer& Server) {
 TSQPServer::TSQPServer(const QByteArray& Address, const QByteArray& QueryPort)
     : TUDPQueryServer(Address, QueryPort), PlayerKeys{"player", "frags", "deaths",
                                                       "ping",   "team",  "id"} {}
-
-TColumnCaptions TSQPServer::ColumnCaptions() {
-    return ServerColumnCaptions();
-}
-
-void TSQPServer::GetColumnTexts(QList<QByteArray>& Strings) const {
-    Strings << ServerName << Number(Ping) << Number(NumPlayers) + '/' + Number(MaxPlayers)
-            << MapName << GameType;
-}
 
 void TSQPServer::SendQuery() {
     ReplyText.clear();
@@ -274,4 +280,107 @@ TMorrowServer::TMorrowServer(const QByteArray& Address, const QByteArray& QueryP
     : TSQPServer(Address, QueryPort) {
     PlayerKeys << "mesh"
                << "skin";
+}
+
+// ---- Half-Life protocol ---------------------------------------------------------------------
+
+const TServerClassInfo THLServer::Class = ServerClassOf<THLServer>("THLServer");
+
+namespace {
+QByteArray HLRequest(const char* Name) {
+    return QByteArray(4, '\xff') + Name + "\r\n";
+}
+
+qint32 LittleEndian32(const QByteArray& Bytes) {
+    return qint32(quint32(uchar(Bytes[0])) | quint32(uchar(Bytes[1])) << 8 |
+                  quint32(uchar(Bytes[2])) << 16 | quint32(uchar(Bytes[3])) << 24);
+}
+} // namespace
+
+void THLServer::SendQuery() {
+    ReplyText.clear();
+    InfoReply.clear();
+    PlayersReply.clear();
+    RulesReply.clear();
+    static const QByteArray Info = HLRequest("info"), Players = HLRequest("players"),
+                            Rules = HLRequest("rules");
+    QueryClient->SendText(Info);
+    QueryClient->SendText(Players);
+    QueryClient->SendText(Rules);
+}
+
+bool THLServer::AddPacket(const QByteArray& Data) {
+    if (Data.size() < 5) return false;
+    switch (Data[4]) {
+    case 'C':
+        InfoReply = Data;
+        break;
+    case 'D':
+        PlayersReply = Data;
+        break;
+    case 'E':
+        RulesReply = Data;
+        break;
+    default:
+        return false;
+    }
+    return !InfoReply.isEmpty() && !PlayersReply.isEmpty() && !RulesReply.isEmpty();
+}
+
+void THLServer::ParseReply() {
+    Ping = int(Elapsed);
+    GamePort = QueryPort;
+    QByteArray Info = InfoReply;
+    TakeCString(Info); // header and the server's own address
+    ServerName = TakeCString(Info);
+    MapName = TakeCString(Info);
+    QByteArray Directory = TakeCString(Info).replace('/', '\\');
+    GameType = Directory.mid(qMax(Directory.lastIndexOf('\\'), Directory.lastIndexOf(':')) + 1);
+    TakeCString(Info); // description
+    Location = 0;
+    GameMode = "openplaying";
+    if (Info.size() >= 3) {
+        NumPlayers = uchar(Info[0]);
+        MaxPlayers = uchar(Info[1]);
+        GameVersion = Number(uchar(Info[2]));
+    }
+    QByteArray PlayersText = PlayersReply.mid(5);
+    if (!PlayersText.isEmpty()) {
+        NumPlayers = uchar(PlayersText[0]);
+        PlayersText.remove(0, 1);
+        ParsePlayers(PlayersText);
+    }
+    const QByteArray RulesText = RulesReply.mid(5);
+    if (!RulesText.isEmpty()) ParseRules(RulesText);
+}
+
+void THLServer::ParsePlayers(QByteArray& Text) {
+    ClearPlayers();
+    for (int I = 0; I < NumPlayers && !Text.isEmpty(); ++I) {
+        Text.remove(0, 1); // the player's index
+        const QByteArray Name = TakeCString(Text);
+        if (Text.size() < 4) break;
+        const qint32 Frags = LittleEndian32(Text);
+        Text.remove(0, 4);
+        if (Text.size() < 4) break;
+        const quint32 Bits = quint32(LittleEndian32(Text));
+        Text.remove(0, 4);
+        float Time;
+        std::memcpy(&Time, &Bits, sizeof Time);
+        AddPlayer("\\player\\" + Name + "\\frags\\" + Number(Frags) + "\\time\\" +
+                  Number(RoundSeconds(Time)));
+    }
+}
+
+void THLServer::ParseRules(QByteArray Text) {
+    ClearRules();
+    if (Text.size() < 2) return;
+    const int Count = qint16(quint16(uchar(Text[0])) | quint16(uchar(Text[1])) << 8);
+    Text.remove(0, 2);
+    // A count beyond the data ends with the data, not with thousands of empty rules.
+    for (int I = 0; I < Count && !Text.isEmpty(); ++I) {
+        const QByteArray Key = TakeCString(Text);
+        const QByteArray Value = TakeCString(Text);
+        AddRule(Key, Value);
+    }
 }

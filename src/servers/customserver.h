@@ -125,6 +125,8 @@ public:
     // Begins a query: up to 1 + MaxRetries attempts of Timeout ms, then OnQueryDone once.
     // Each query gets its full attempts, however earlier queries of this record ended.
     void StartQuery(TQueryDoneEvent OnQueryDone);
+    // Ends a running query without calling back (its owner is going away).
+    void CancelQuery();
     virtual void GetColumnTexts(QList<QByteArray>& Strings) const = 0;
 
     void AddRule(const QByteArray& Key, const QByteArray& Value);
@@ -146,6 +148,7 @@ public:
 
 protected:
     virtual void StartAttempt();
+    virtual void StopAttempt() {}
     virtual void TimedOut();
     virtual void FinishQuery();
     virtual void ParseRules(QByteArray Text);
@@ -161,6 +164,11 @@ public:
     using TCustomServer::TCustomServer;
     ~TGameServer() override;
 
+    // Every protocol shows its servers with the same columns.
+    static int ColumnCount() { return 5; }
+    static TColumnCaptions ColumnCaptions();
+    void GetColumnTexts(QList<QByteArray>& Strings) const override;
+
     void AddPlayer(const QByteArray& Text);
     void ClearPlayers() { Players.clear(); }
 
@@ -175,6 +183,7 @@ public:
 
 protected:
     void StartAttempt() override;
+    void StopAttempt() override { CloseSocket(); }
     void FinishQuery() override;
     void DataReceived(const QByteArray& Data);
 
@@ -207,9 +216,6 @@ public:
     static const TServerClassInfo Class;
     TServerClass ClassType() const override { return &Class; }
     static TPlayerClass PlayerClassOf() { return &TSQPPlayer::Class; }
-    static int ColumnCount() { return 5; }
-    static TColumnCaptions ColumnCaptions();
-    void GetColumnTexts(QList<QByteArray>& Strings) const override;
 
     QList<QByteArray> PlayerKeys;
 
@@ -233,7 +239,25 @@ public:
     static TPlayerClass PlayerClassOf() { return &TMorrowPlayer::Class; }
 };
 
-// Column captions shared by every server class.
-TColumnCaptions ServerColumnCaptions();
+// The Half-Life protocol: three binary requests, three replies told apart by a type byte.
+class THLServer : public TUDPQueryServer {
+public:
+    using TUDPQueryServer::TUDPQueryServer;
+    static const TServerClassInfo Class;
+    TServerClass ClassType() const override { return &Class; }
+    static TPlayerClass PlayerClassOf() { return &THLPlayer::Class; }
+
+    QByteArray InfoReply;
+    QByteArray PlayersReply;
+    QByteArray RulesReply;
+
+protected:
+    void SendQuery() override;
+    bool AddPacket(const QByteArray& Data) override;
+    void ParseReply() override;
+    void ParsePlayers(QByteArray& Text) override;
+    void ParseRules(QByteArray Text) override;
+};
+
 // How a list shows a server that did not answer: ping 9999 and a marked name.
 void MarkNotResponding(TCustomServer& Server);

@@ -1,5 +1,6 @@
 // scoutly-query as users run it, against lab game servers in this process.
 #include "labgameserver.h"
+#include "labmaster.h"
 
 #include <QElapsedTimer>
 #include <QJsonArray>
@@ -66,6 +67,8 @@ private slots:
     void mixedAnswers();
     void badArguments_data();
     void badArguments();
+    void wholeListFromMaster();
+    void masterUnreachable();
 
 private:
     TLabGameServer Alpha{AlphaConfig()};
@@ -179,6 +182,50 @@ void TestScoutlyQuery::badArguments() {
     QCOMPARE(Run.ExitCode, 1);
     QVERIFY2(QString::fromUtf8(Run.Err).contains(message), Run.Err.constData());
     QVERIFY(Run.Out.isEmpty());
+}
+
+void TestScoutlyQuery::wholeListFromMaster() {
+    TLabFarm Farm;
+    QVERIFY(Farm.Start(TLabFarm::MakeConfigs(12)));
+    TLabMasterServer Master;
+    for (int I = 0; I < Farm.Count(); ++I)
+        Master.Config.Lists["morrow"] << "127.0.0.1:" + QByteArray::number(Farm.Port(I));
+    QVERIFY(Master.Listen());
+    const QString MasterAddress = QString("127.0.0.1:%1").arg(Master.Port());
+
+    const TRun Run = RunQuery({"--master", MasterAddress, "--game", "morrow", "--parallel", "4"});
+    QCOMPARE(Run.ExitCode, 0);
+    const QStringList Lines = QString::fromUtf8(Run.Out).split('\n', Qt::SkipEmptyParts);
+    QCOMPARE(Lines.size(), 13); // a row per server, then the summary
+    for (int I = 0; I < Farm.Count(); ++I) {
+        const QString Name = QString::fromUtf8(Farm.Server(I)->Config.HostName);
+        QCOMPARE(Lines.filter(QString("127.0.0.1:%1 ").arg(Farm.Port(I))).size(), 1);
+        QVERIFY2(Lines.filter(QString("127.0.0.1:%1 ").arg(Farm.Port(I)))[0].endsWith(" " + Name),
+                 qPrintable(Lines.join('\n')));
+    }
+    QVERIFY2(QRegularExpression("^12 servers listed, 12 answered, 0 not responding, [0-9.]+ s$")
+                 .match(Lines.last())
+                 .hasMatch(),
+             qPrintable(Lines.last()));
+    const QStringList Status = QString::fromUtf8(Run.Err).split('\n', Qt::SkipEmptyParts);
+    QCOMPARE(Status.first(), QString("Server List"));
+    QVERIFY(Status.contains("Updating Servers 0%"));
+    QCOMPARE(Status.last(), QString("Updates Complete"));
+
+    const TRun Json = RunQuery({"--json", "--master", MasterAddress});
+    QCOMPARE(Json.ExitCode, 0);
+    const QJsonObject Doc = QJsonDocument::fromJson(Json.Out).object();
+    QCOMPARE(Doc["servers"].toArray().size(), 12);
+    QCOMPARE(Doc["summary"].toObject()["answered"].toInt(), 12);
+}
+
+void TestScoutlyQuery::masterUnreachable() {
+    QUdpSocket Holder;
+    const TRun Run =
+        RunQuery({"--master", QString("127.0.0.1:%1").arg(SilentPort(Holder)), "--game", "morrow"});
+    QCOMPARE(Run.ExitCode, 3);
+    QVERIFY2(Run.Err.contains("Master server: Connection refused"), Run.Err.constData());
+    QVERIFY(Run.Out.startsWith("0 servers listed"));
 }
 
 QTEST_GUILESS_MAIN(TestScoutlyQuery)

@@ -1,5 +1,5 @@
-// The lab's game servers are what every query test stands on, so they are checked on the wire:
-// with a raw UDP socket, through the scoutly-lab program and against qstat.
+// The lab's servers are what every query and master-list test stands on, so they are checked
+// on the wire: with raw sockets, through the scoutly-lab program and against qstat.
 #include "labgameserver.h"
 
 #include <QElapsedTimer>
@@ -12,9 +12,12 @@
 #include <QSet>
 #include <QSignalSpy>
 #include <QStandardPaths>
+#include <QTcpSocket>
 #include <QTest>
 #include <QUdpSocket>
 #include <QXmlStreamReader>
+#include <QtEndian>
+#include <bit>
 #include <csignal>
 #include <memory>
 #include <sys/resource.h>
@@ -22,6 +25,8 @@
 
 using TPairs = QList<QPair<QByteArray, QByteArray>>;
 Q_DECLARE_METATYPE(TLabServerConfig)
+Q_DECLARE_METATYPE(TLabMasterConfig)
+Q_DECLARE_METATYPE(TLabHLConfig)
 
 namespace {
 
@@ -152,6 +157,84 @@ TLabServerConfig Busy() {
     return C;
 }
 
+constexpr int ChallengeSize = 21; // \basic\\secure\ and six letters
+
+struct TMasterRun {
+    QByteArray Challenge, Sent, List;
+    bool Closed = false;
+};
+
+// One client. Mode: how validation and request go out ("two" writes, "merged", "bytes") or
+// what is wrong ("wrong", "missing"). Given the master, each write is waited for until it
+// arrived, so the splits really reach it.
+TMasterRun AskMaster(quint16 Port, const QByteArray& Game, const QByteArray& Mode = "two",
+                     const TLabMasterServer* Master = nullptr) {
+    TMasterRun Run;
+    QTcpSocket Socket;
+    QObject::connect(&Socket, &QTcpSocket::readyRead, [&] { Run.List += Socket.readAll(); });
+    QObject::connect(&Socket, &QTcpSocket::disconnected, [&] { Run.Closed = true; });
+    Socket.connectToHost(QHostAddress::LocalHost, Port);
+    if (!QTest::qWaitFor([&] { return Run.List.size() >= ChallengeSize; }, 3000)) return Run;
+    Socket.setSocketOption(QAbstractSocket::LowDelayOption, 1);
+    Run.Challenge = Run.List.left(ChallengeSize);
+    const QByteArray Answer = Mode == "wrong" ? "AAAAAAAA" : LabValidate(Run.Challenge.right(6));
+    const QByteArray All = "\\gamename\\tarnwick\\gamever\\01\\location\\0" +
+                           (Mode == "missing" ? "" : "\\validate\\" + Answer) +
+                           "\\final\\\\queryid\\1.1\\list\\\\gamename\\" + Game;
+    QByteArrayList Parts{All.left(All.indexOf("\\list")), All.mid(All.indexOf("\\list"))};
+    if (Mode == "merged") Parts = {All};
+    if (Mode == "bytes") {
+        Parts.clear();
+        for (const char Byte : All)
+            Parts.append(QByteArray(1, Byte));
+    }
+    for (const QByteArray& Part : Parts) {
+        Socket.write(Part);
+        Socket.flush();
+        Run.Sent += Part;
+        if (Master) (void)QTest::qWaitFor([&] { return Master->LastReceived() == Run.Sent; }, 1000);
+    }
+    (void)QTest::qWaitFor([&] { return Run.Closed; }, 5000);
+    Run.List = Run.List.mid(ChallengeSize);
+    return Run;
+}
+
+// Sends the three requests of one query and gathers up to Expected replies.
+QList<QByteArray> AskHL(quint16 Port, int Expected) {
+    QUdpSocket Socket;
+    Socket.bind(QHostAddress::LocalHost, 0);
+    for (const char* Word : {"info", "players", "rules"})
+        Socket.writeDatagram(QByteArray(4, '\xff') + Word + "\r\n", QHostAddress::LocalHost, Port);
+    QList<QByteArray> Got;
+    (void)QTest::qWaitFor(
+        [&] {
+            while (Socket.hasPendingDatagrams())
+                Got.append(Socket.receiveDatagram().data());
+            return Got.size() >= Expected;
+        },
+        2000);
+    return Got;
+}
+
+// Reads a binary reply after its kind byte; reading past the end clears Ok.
+struct TReader {
+    QByteArray D;
+    qsizetype At = 5;
+    bool Ok = true;
+    QByteArray Str() {
+        const qsizetype End = D.indexOf('\0', At);
+        Ok = Ok && End >= 0;
+        const qsizetype From = std::exchange(At, End < 0 ? D.size() : End + 1);
+        return D.mid(From, End - From);
+    }
+    template <typename T> T Num() {
+        Ok = Ok && At + qsizetype(sizeof(T)) <= D.size();
+        const T V = Ok ? qFromLittleEndian<T>(D.constData() + At) : T{};
+        At += sizeof(T);
+        return V;
+    }
+};
+
 } // namespace
 
 class TestLab : public QObject {
@@ -162,16 +245,18 @@ private slots:
     void reply();
     void split_data();
     void split();
-    void requests_data();
-    void requests();
     void farmOnBasePort();
     void farmThread();
     void program_data();
     void program();
-    void programErrors_data();
-    void programErrors();
     void qstat_data();
     void qstat();
+    void validate();
+    void master_data();
+    void master();
+    void hl_data();
+    void hl();
+    void programMaster();
 
 private:
     QUdpSocket FBusyPort;
@@ -281,55 +366,6 @@ void TestLab::split() {
     QCOMPARE(SplitReply.Pairs, WholeReply.Pairs);
 }
 
-void TestLab::requests_data() {
-    QTest::addColumn<QByteArray>("request");
-    QTest::addColumn<QByteArrayList>("present");
-    QTest::addColumn<QByteArrayList>("absent");
-    QTest::addColumn<bool>("answered");
-    QTest::newRow("status") << QByteArray("\\status\\")
-                            << QByteArrayList{"hostname", "gamever", "player_2", "fraglimit"}
-                            << QByteArrayList{} << true;
-    QTest::newRow("players") << QByteArray("\\players\\")
-                             << QByteArrayList{"player_0", "frags_1", "skin_2"}
-                             << QByteArrayList{"hostname", "timelimit", "gamever"} << true;
-    QTest::newRow("rules") << QByteArray("\\rules\\") << QByteArrayList{"timelimit", "password"}
-                           << QByteArrayList{"hostname", "player_0"} << true;
-    QTest::newRow("info") << QByteArray("\\info\\")
-                          << QByteArrayList{"hostname", "mapname", "numplayers", "maxplayers"}
-                          << QByteArrayList{"player_0", "timelimit"} << true;
-    QTest::newRow("basic") << QByteArray("\\basic\\") << QByteArrayList{"gamever", "location"}
-                           << QByteArrayList{"hostname", "player_0"} << true;
-    QTest::newRow("basic+info") << QByteArray("\\basic\\\\info\\")
-                                << QByteArrayList{"gamever", "hostname"}
-                                << QByteArrayList{"player_0", "timelimit"} << true;
-    QTest::newRow("unknown") << QByteArray("\\secure\\abcdef") << QByteArrayList{}
-                             << QByteArrayList{} << false;
-    QTest::newRow("binary") << QByteArray("\xff\xff\xff\xffTSource Engine Query", 24)
-                            << QByteArrayList{} << QByteArrayList{} << false;
-}
-
-void TestLab::requests() {
-    QFETCH(QByteArray, request);
-    QFETCH(QByteArrayList, present);
-    QFETCH(QByteArrayList, absent);
-    QFETCH(bool, answered);
-    TLabGameServer Server(Busy());
-    QVERIFY(Server.Listen());
-    const QList<QByteArray> Reply = Ask(Server.Port(), request, answered ? 2000 : 150);
-    QCOMPARE(Server.Queries(), answered ? 1 : 0);
-    if (!answered) {
-        QVERIFY(Reply.isEmpty());
-        return;
-    }
-    QCOMPARE(Reply.size(), 1);
-    READ_REPLY(Read, Reply, true);
-    const auto Map = PairMap(Read.Pairs);
-    for (const QByteArray& Key : present)
-        QVERIFY2(Map.contains(Key), Key);
-    for (const QByteArray& Key : absent)
-        QVERIFY2(!Map.contains(Key), Key);
-}
-
 void TestLab::farmOnBasePort() {
     const quint16 Base = FreeBase(7);
     QVERIFY(Base);
@@ -368,7 +404,7 @@ void TestLab::farmThread() {
 
     const QList<TLabServerConfig> Configs = TLabFarm::MakeConfigs(Count, {});
     TLabFarmThread Farm;
-    QVERIFY(Farm.Start(Configs));
+    QVERIFY(Farm.Start(Configs, 0, TLabMasterConfig{}, "mw"));
     QCOMPARE(Farm.Count(), Count);
 
     // A window of queries in flight, so the client's receive buffer never overflows.
@@ -402,6 +438,10 @@ void TestLab::farmThread() {
     QVERIFY2(Done, qPrintable(QString::number(Answered)));
     QCOMPARE(Seen.size(), Count);
     QCOMPARE(Farm.Queries(), qint64(Count));
+    QByteArray Listed;
+    for (int I = 0; I < Count; ++I)
+        Listed += "\\ip\\127.0.0.1:" + QByteArray::number(Farm.Port(I));
+    QCOMPARE(AskMaster(Farm.MasterPort(), "mw").List, Listed + "\\final\\");
 
     const quint16 First = Farm.Port(0), Last = Farm.Port(Count - 1);
     Farm.Stop();
@@ -466,35 +506,6 @@ void TestLab::program() {
     QVERIFY(QTest::qWaitFor([&] { return Lab.state() == QProcess::NotRunning; }, 5000));
     QCOMPARE(Lab.exitStatus(), QProcess::NormalExit);
     QCOMPARE(Lab.exitCode(), 0);
-}
-
-void TestLab::programErrors_data() {
-    QTest::addColumn<QStringList>("args");
-    QTest::newRow("unknown option") << QStringList{"--servers", "2", "--bogus"};
-    QTest::newRow("not a number") << QStringList{"--servers", "many"};
-    QTest::newRow("negative") << QStringList{"--delay-ms", "-5"};
-    QTest::newRow("port out of range") << QStringList{"--base-port", "70000"};
-    QTest::newRow("ports run out") << QStringList{"--base-port", "65534", "--servers", "3"};
-    QTest::newRow("odd ones exceed servers")
-        << QStringList{"--servers", "3", "--silent", "2", "--garbage", "2"};
-    QTest::newRow("stray argument") << QStringList{"extra"};
-    QTest::newRow("zero duration") << QStringList{"--duration", "0"};
-    FBusyPort.close();
-    QVERIFY(FBusyPort.bind(QHostAddress::LocalHost, 0));
-    QTest::newRow("port in use") << QStringList{"--servers", "2", "--base-port",
-                                                QString::number(FBusyPort.localPort())};
-}
-
-void TestLab::programErrors() {
-    QFETCH(QStringList, args);
-    QVERIFY2(qEnvironmentVariableIsSet("SCOUTLY_LAB_BIN"), NoBin);
-    QProcess Lab;
-    Lab.start(qEnvironmentVariable("SCOUTLY_LAB_BIN"), args);
-    QVERIFY(Lab.waitForFinished(5000));
-    QCOMPARE(Lab.exitStatus(), QProcess::NormalExit);
-    QCOMPARE(Lab.exitCode(), 1);
-    QVERIFY(!Lab.readAllStandardError().trimmed().isEmpty());
-    QVERIFY(!Lab.readAllStandardOutput().contains("ready"));
 }
 
 void TestLab::qstat_data() {
@@ -562,6 +573,152 @@ void TestLab::qstat() {
     }
     for (const auto& [Key, Value] : C.Rules)
         QCOMPARE(Rules.value(QString::fromUtf8(Key)), QString::fromUtf8(Value));
+}
+
+void TestLab::validate() {
+    const QList<QPair<QByteArray, QByteArray>> Known{
+        {"ABCDEF", "wixlTFFB"}, {"xYz123", "ceNRV8RX"}, {"IHGZJE", "UtlGaBwC"}};
+    for (const auto& [Challenge, Answer] : Known)
+        QCOMPARE(LabValidate(Challenge), Answer);
+}
+
+void TestLab::master_data() {
+    QTest::addColumn<TLabMasterConfig>("config");
+    QTest::addColumn<QByteArray>("mode");
+    QTest::addColumn<QByteArray>("game");
+    QTest::addColumn<QByteArray>("list"); // empty: rejected
+    const QByteArray A = "\\ip\\127.0.0.1:27901", B = "\\ip\\127.0.0.1:27902", F = "\\final\\";
+    TLabMasterConfig C;
+    C.Lists = {{"morrow", {A.mid(4), B.mid(4), A.mid(4)}}, {"halflife", {"127.0.0.1:27015"}}};
+    const auto Row = [&](const char* Name, const char* Mode, const char* Game,
+                         const QByteArray& List, auto Change) {
+        TLabMasterConfig D = C;
+        Change(D);
+        QTest::newRow(Name) << D << QByteArray(Mode) << QByteArray(Game) << List;
+    };
+    const auto Same = [](TLabMasterConfig&) {};
+    Row("two writes", "two", "morrow", A + B + A + F, Same);
+    Row("merged", "merged", "morrow", A + B + A + F, Same);
+    Row("byte by byte", "bytes", "morrow", A + B + A + F, Same);
+    Row("unknown game", "two", "quake", F, Same);
+    Row("wrong validate", "wrong", "morrow", {}, Same);
+    Row("missing validate", "missing", "morrow", {}, Same);
+    Row("fixed challenge, other game", "two", "halflife", "\\ip\\127.0.0.1:27015" + F,
+        [](TLabMasterConfig& D) { D.Challenge = "IHGZJE"; });
+}
+
+void TestLab::master() {
+    QFETCH(TLabMasterConfig, config);
+    QFETCH(QByteArray, mode);
+    QFETCH(QByteArray, game);
+    QFETCH(QByteArray, list);
+    TLabMasterServer Master(config);
+    QVERIFY(Master.Listen());
+    const TMasterRun Run = AskMaster(Master.Port(), game, mode, &Master);
+    const QRegularExpression Challenge("^\\\\basic\\\\\\\\secure\\\\[A-Z]{6}$");
+    QVERIFY2(Challenge.match(QString::fromLatin1(Run.Challenge)).hasMatch(), Run.Challenge);
+    if (!config.Challenge.isEmpty()) QCOMPARE(Run.Challenge.right(6), config.Challenge);
+    QCOMPARE(Run.List, list);
+    QVERIFY(Run.Closed);
+    const bool Valid = !list.isEmpty();
+    // Rejected as soon as the validation is in, before the list request.
+    QCOMPARE(Master.LastReceived(), Valid ? Run.Sent : Run.Sent.left(Run.Sent.indexOf("\\list")));
+    QCOMPARE(QList<int>(
+                 {Master.Connections(), Master.Accepted(), Master.Rejected(), Master.ListsSent()}),
+             QList<int>({1, Valid, !Valid, Valid}));
+}
+
+void TestLab::hl_data() {
+    QTest::addColumn<TLabHLConfig>("config");
+    TLabHLConfig C;
+    QTest::newRow("defaults") << C;
+    C.Address.clear();
+    C.NumPlayers = 7;
+    C.MaxPlayers = 20;
+    C.Protocol = 46;
+    C.Players = {{"Gordon", 12, 95.5f}, {"Dark Lord", -3, 3600.25f}};
+    C.Rules = {{"mp_timelimit", "20"}, {"sv_gravity", "800"}, {"motd", ""}};
+    QTest::newRow("players, rules, own address") << C;
+    C.Answer = "ED";
+    QTest::newRow("rules first, no info") << C;
+    C.Answer = "DEC";
+    C.PlayerCount = 5;
+    C.RuleCount = -2;
+    QTest::newRow("counts disagree") << C;
+    C.PlayerCount = -1;
+    C.RuleCount = 0;
+    C.TruncatePlayers = 6;
+    QTest::newRow("players truncated, rules uncounted") << C;
+}
+
+void TestLab::hl() {
+    QFETCH(TLabHLConfig, config);
+    TLabHLServer Server(config);
+    QVERIFY(Server.Listen());
+    const auto Count = [](int Given, qsizetype Actual) { return Given < 0 ? int(Actual) : Given; };
+    QByteArray Kinds;
+    for (const QByteArray& D : AskHL(Server.Port(), config.Answer.size())) {
+        QVERIFY(D.startsWith("\xff\xff\xff\xff") && D.size() > 4);
+        TReader R{D};
+        Kinds += D[4];
+        if (D[4] == 'C') {
+            const QByteArray Own = "127.0.0.1:" + QByteArray::number(Server.Port());
+            QCOMPARE(QByteArrayList({R.Str(), R.Str(), R.Str(), R.Str(), R.Str()}),
+                     QByteArrayList({config.Address.isEmpty() ? Own : config.Address, config.Name,
+                                     config.Map, config.GameDir, config.Description}));
+            QCOMPARE(QList<int>({R.Num<quint8>(), R.Num<quint8>(), R.Num<quint8>()}),
+                     QList<int>({Count(config.NumPlayers, config.Players.size()), config.MaxPlayers,
+                                 config.Protocol}));
+        } else if (D[4] == 'D') {
+            QCOMPARE(int(R.Num<quint8>()), Count(config.PlayerCount, config.Players.size()));
+            // Players as far as they are whole; a cut reply is the whole one's start.
+            qsizetype Whole = R.At;
+            for (const TLabHLPlayer& P : config.Players) {
+                if ((Whole += 10 + P.Name.size()) > D.size()) continue;
+                R.Num<quint8>(); // index
+                QCOMPARE(R.Str(), P.Name);
+                QCOMPARE(R.Num<qint32>(), P.Frags);
+                QCOMPARE(std::bit_cast<float>(R.Num<quint32>()), P.Time);
+            }
+            QCOMPARE(D.size(), Whole - config.TruncatePlayers);
+            if (config.TruncatePlayers) continue;
+        } else {
+            QCOMPARE(R.Num<qint16>(), config.RuleCount.value_or(config.Rules.size()));
+            for (const auto& [Key, Value] : config.Rules)
+                QCOMPARE(QByteArrayList({R.Str(), R.Str()}), QByteArrayList({Key, Value}));
+        }
+        QVERIFY(R.Ok);
+        QCOMPARE(R.At, D.size());
+    }
+    QCOMPARE(Kinds, config.Answer);
+    QCOMPARE(Server.Queries(), 1);
+}
+
+// The program's master lists its key/value servers under --game, its Half-Life ones apart.
+void TestLab::programMaster() {
+    QVERIFY2(qEnvironmentVariableIsSet("SCOUTLY_LAB_BIN"), NoBin);
+    QProcess Lab;
+    Lab.start(qEnvironmentVariable("SCOUTLY_LAB_BIN"),
+              {"--master-port", "0", "--servers", "3", "--hl-servers", "2", "--game", "mw"});
+    const auto Stop = qScopeGuard([&] { Lab.kill(), Lab.waitForFinished(); });
+    QByteArray Out;
+    QVERIFY(QTest::qWaitFor(
+        [&] { return (Out += Lab.readAllStandardOutput()).endsWith("ready\n"); }, 5000));
+    const QRegularExpression Line("^(\\w)\\w* 127\\.0\\.0\\.1:(\\d+)");
+    QMap<QString, QByteArray> Lists; // kind's letter -> what the master should list
+    QString Kinds;
+    quint16 Port = 0;
+    for (const QByteArray& Text : Out.chopped(7).split('\n')) { // all but "ready"
+        const auto Match = Line.match(QString::fromUtf8(Text));
+        QVERIFY2(Match.hasMatch(), Text);
+        Kinds += Match.captured(1);
+        Port = quint16(Match.captured(2).toUInt());
+        Lists[Match.captured(1)] += "\\ip\\127.0.0.1:" + QByteArray::number(Port);
+    }
+    QCOMPARE(Kinds, QString("mggghh"));
+    Port = quint16(Lists["m"].mid(Lists["m"].indexOf(':') + 1).toUInt());
+    QCOMPARE(AskMaster(Port, "mw").List, Lists["g"] + "\\final\\");
+    QCOMPARE(AskMaster(Port, "halflife").List, Lists["h"] + "\\final\\");
 }
 
 QTEST_GUILESS_MAIN(TestLab)

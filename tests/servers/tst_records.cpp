@@ -3,6 +3,8 @@
 
 #include <QtTest>
 
+#include <cstring>
+
 namespace {
 
 // Opens the protocol steps of a record class to the tests.
@@ -18,6 +20,41 @@ public:
 };
 using TMorrowProbe = TProbe<TMorrowServer>;
 using TSQPProbe = TProbe<TSQPServer>;
+using THLProbe = TProbe<THLServer>;
+
+// Half-Life reply datagrams, built byte by byte.
+QByteArray Cs(const QByteArray& Text) {
+    return Text + '\0';
+}
+QByteArray Le(quint32 Value, int Bytes) {
+    QByteArray Result;
+    for (int I = 0; I < Bytes; ++I)
+        Result += char((Value >> (8 * I)) & 0xff);
+    return Result;
+}
+QByteArray LeFloat(float Value) {
+    quint32 Bits;
+    std::memcpy(&Bits, &Value, 4);
+    return Le(Bits, 4);
+}
+QByteArray HLHeader(char Type) {
+    return QByteArray(4, '\xff') + Type;
+}
+QByteArray HLInfo(const QByteArray& Dir, int Current = 2, const QByteArray& Tail = "\x10\x2f") {
+    return HLHeader('C') + Cs("10.0.0.1:27015") + Cs("HL One") + Cs("de_dust") + Cs(Dir) +
+           Cs("Counter-Strike") + char(Current) + Tail;
+}
+QByteArray HLPlayer(int Index, const QByteArray& Name, qint32 Frags, float Time) {
+    return char(Index) + Cs(Name) + Le(quint32(Frags), 4) + LeFloat(Time);
+}
+QByteArray HLPlayers(int Count, const QByteArray& Body) {
+    return HLHeader('D') + char(Count) + Body;
+}
+QByteArray HLRules(int Count, const QByteArray& Body) {
+    return HLHeader('E') + Le(quint32(Count), 2) + Body;
+}
+const QByteArray TwoPlayers = HLPlayer(0, "Bob", 5, 59.7f) + HLPlayer(1, "Ann", -3, 0.4f);
+const QByteArray TwoRules = Cs("mp_timelimit") + Cs("30") + Cs("sv_gravity") + Cs("800");
 
 // A literal with its NUL bytes.
 template <size_t N> QByteArray Bytes(const char (&Text)[N]) {
@@ -56,6 +93,8 @@ private slots:
     void hostileReplies_data();
     void hostileReplies();
     void notRespondingMark();
+    void halfLifeReplies_data();
+    void halfLifeReplies();
 };
 
 void TestRecords::classReferences() {
@@ -318,6 +357,85 @@ void TestRecords::notRespondingMark() {
     MarkNotResponding(S);
     QCOMPARE(S.ServerName, QByteArray("NOT RESPONDING Alpha"));
     QCOMPARE(S.Ping, 9999);
+}
+
+void TestRecords::halfLifeReplies_data() {
+    QTest::addColumn<QList<QByteArray>>("datagrams");
+    QTest::addColumn<bool>("complete");
+    QTest::addColumn<QByteArray>("gameType");
+    QTest::addColumn<int>("numPlayers");
+    QTest::addColumn<QByteArrayList>("players"); // column texts joined by "|"
+    QTest::addColumn<QByteArrayList>("rules");
+
+    const QByteArrayList Both{"Bob|5|1m 0s", "Ann|-3|0m 0s"};
+    const QByteArrayList Rules{"mp_timelimit=30", "sv_gravity=800"};
+    QTest::newRow("all three") << QList<QByteArray>{HLInfo("cstrike"), HLPlayers(2, TwoPlayers),
+                                                    HLRules(2, TwoRules)}
+                               << true << QByteArray("cstrike") << 2 << Both << Rules;
+    QTest::newRow("any order, game dir with path")
+        << QList<QByteArray>{HLRules(2, TwoRules), HLPlayers(2, TwoPlayers), HLInfo("valve/x")}
+        << true << QByteArray("x") << 2 << Both << Rules;
+    QTest::newRow("drive in game dir")
+        << QList<QByteArray>{HLInfo("c:\\games/tfc"), HLPlayers(0, {}), HLRules(0, {})} << true
+        << QByteArray("tfc") << 0 << QByteArrayList{} << QByteArrayList{};
+    // The players reply's count wins over the info reply's.
+    QTest::newRow("players count replaces info count")
+        << QList<QByteArray>{HLInfo("cstrike", 9), HLPlayers(2, TwoPlayers), HLRules(2, TwoRules)}
+        << true << QByteArray("cstrike") << 2 << Both << Rules;
+    QTest::newRow("truncated second player")
+        << QList<QByteArray>{HLInfo("cstrike"),
+                             HLPlayers(2, TwoPlayers.left(TwoPlayers.size() - 2)),
+                             HLRules(2, TwoRules)}
+        << true << QByteArray("cstrike") << 2 << QByteArrayList{"Bob|5|1m 0s"} << Rules;
+    QTest::newRow("count beyond the data")
+        << QList<QByteArray>{HLInfo("cstrike"), HLPlayers(200, TwoPlayers),
+                             HLRules(30000, TwoRules)}
+        << true << QByteArray("cstrike") << 200 << Both << Rules;
+    QTest::newRow("rule count zero")
+        << QList<QByteArray>{HLInfo("cstrike"), HLPlayers(2, TwoPlayers), HLRules(0, TwoRules)}
+        << true << QByteArray("cstrike") << 2 << Both << QByteArrayList{};
+    QTest::newRow("rule count negative")
+        << QList<QByteArray>{HLInfo("cstrike"), HLPlayers(2, TwoPlayers), HLRules(-2, TwoRules)}
+        << true << QByteArray("cstrike") << 2 << Both << QByteArrayList{};
+    // Short, empty and unknown datagrams are not replies.
+    QTest::newRow("noise only") << QList<QByteArray>{QByteArray(), QByteArray("\xff\xff\xff\xff"),
+                                                     HLHeader('Z') + "x"}
+                                << false << QByteArray() << 0 << QByteArrayList{}
+                                << QByteArrayList{};
+    QTest::newRow("info only") << QList<QByteArray>{HLInfo("cstrike", 3)} << false
+                               << QByteArray("cstrike") << 3 << QByteArrayList{}
+                               << QByteArrayList{};
+    QTest::newRow("info without its last bytes")
+        << QList<QByteArray>{HLInfo("cstrike", 3, {}), HLPlayers(0, {}), HLRules(0, {})} << true
+        << QByteArray("cstrike") << 0 << QByteArrayList{} << QByteArrayList{};
+}
+
+void TestRecords::halfLifeReplies() {
+    QFETCH(QList<QByteArray>, datagrams);
+    QFETCH(bool, complete);
+    QFETCH(QByteArray, gameType);
+    QFETCH(int, numPlayers);
+    QFETCH(QByteArrayList, players);
+    QFETCH(QByteArrayList, rules);
+    THLProbe S;
+    bool Done = false;
+    for (const QByteArray& D : datagrams)
+        Done = S.Add(D);
+    QCOMPARE(Done, complete);
+    S.Parse(S.ReplyText);
+    QCOMPARE(S.GameType, gameType);
+    QCOMPARE(S.NumPlayers, numPlayers);
+    QCOMPARE(S.GameMode, QByteArray("openplaying"));
+    QCOMPARE(S.GamePort, S.QueryPort);
+    QByteArrayList Players;
+    for (const auto& P : S.Players)
+        Players << Columns(*P).join('|');
+    QCOMPARE(Players, players);
+    QCOMPARE(RuleTexts(S), rules);
+    if (!S.InfoReply.isEmpty()) {
+        QCOMPARE(S.ServerName, QByteArray("HL One"));
+        QCOMPARE(S.MapName, QByteArray("de_dust"));
+    }
 }
 
 QTEST_GUILESS_MAIN(TestRecords)

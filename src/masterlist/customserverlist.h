@@ -1,0 +1,136 @@
+// Server lists: fetch the addresses from a master server, then query the servers with a
+// bounded number in flight, reporting progress, each finished server and the end.
+#pragma once
+
+#include "servers/customserver.h"
+
+#include <QObject>
+#include <QString>
+#include <functional>
+#include <memory>
+
+class QTimer;
+class TTCPClient;
+
+enum TListState : quint8 { lsIdle = 0, lsFetching = 1, lsQuerying = 2 };
+
+// Records are shared: the owner keeps the ones it was told about, the list keeps every record
+// of the current update, so records of an aborted update never leak.
+using TServerRef = std::shared_ptr<TCustomServer>;
+
+class TCustomServerList : public QObject {
+    Q_OBJECT
+public:
+    using TStatusEvent =
+        std::function<void(TCustomServerList* Sender, int Percent, const QString& Text)>;
+    using TServerDoneEvent =
+        std::function<void(TCustomServerList* Sender, const TServerRef& Server)>;
+    using TCompleteEvent = std::function<void(TCustomServerList* Sender)>;
+
+    explicit TCustomServerList(QObject* Parent = nullptr);
+    ~TCustomServerList() override;
+
+    virtual TServerClass ServerClass() const = 0;
+
+    virtual void Abort();
+    virtual void Refresh();
+    virtual void RefreshServers(const QList<TServerRef>& Records);
+
+    // Queries in flight; users with fast links may raise it.
+    static constexpr int MinOutstanding = 1, MaxOutstandingLimit = 256;
+    void SetMaxOutstanding(int Count);
+
+    TListState State = lsIdle;
+    int MaxOutstanding = 15;
+    QByteArray MasterHost; // empty until the user chooses one
+    QByteArray MasterPort = "28900";
+    TCompleteEvent OnComplete;
+    TServerDoneEvent OnServerDone;
+    TStatusEvent OnStatus;
+    int Outstanding = 0;
+    int NextIndex = 0;
+    bool Aborted = false;
+    QList<TServerRef> Servers;
+    // Silence that ends a master fetch, and the longest a fetch may take however the master
+    // trickles its bytes.
+    int ListTimeout = 30000;
+    int FetchLimit = 300000;
+
+protected:
+    virtual void FetchList();
+    virtual void QueryServers();
+    virtual void EndFetch();
+    virtual void Pump();
+    virtual TServerRef CreateServer(const QByteArray& Address, const QByteArray& QueryPort);
+    virtual void SendListRequest() = 0;
+
+    void Status(int Percent, const QString& Text);
+    void RestartListTimer();
+    // A fetch that cannot go on: says why, then ends the update as an abort does.
+    void FetchFailed(const QString& Text);
+
+private:
+    void ServerDone(const TServerRef& Server);
+    void UpdatesComplete();
+    void ListTimedOut();
+
+    std::unique_ptr<QTimer> ListTimer;
+    std::unique_ptr<QTimer> FetchTimer;
+};
+
+class TCustomSQPServerList : public TCustomServerList {
+    Q_OBJECT
+public:
+    explicit TCustomSQPServerList(QObject* Parent = nullptr);
+    ~TCustomSQPServerList() override;
+
+    std::unique_ptr<TTCPClient> MasterClient;
+    QByteArray ListReply;
+
+    // No master sends this much; a list that grows past it is taken as it stands.
+    static constexpr qsizetype MaxListBytes = 16 * 1024 * 1024;
+
+protected:
+    void FetchList() override;
+    void QueryServers() override;
+    void EndFetch() override;
+    virtual void MasterData();
+    virtual void SendValidation(const QByteArray& Text);
+    virtual void MasterClosed();
+
+private:
+    QByteArray Challenge; // a challenge that came in pieces
+};
+
+class TSQPMorrowServerList : public TCustomSQPServerList {
+    Q_OBJECT
+public:
+    using TCustomSQPServerList::TCustomSQPServerList;
+    TServerClass ServerClass() const override { return &TMorrowServer::Class; }
+
+protected:
+    void SendListRequest() override;
+};
+
+class TSQPHLServerList : public TCustomSQPServerList {
+    Q_OBJECT
+public:
+    using TCustomSQPServerList::TCustomSQPServerList;
+    TServerClass ServerClass() const override { return &THLServer::Class; }
+
+protected:
+    void SendListRequest() override;
+};
+
+class TSQPGenericList : public TCustomSQPServerList {
+    Q_OBJECT
+public:
+    using TCustomSQPServerList::TCustomSQPServerList;
+    TServerClass ServerClass() const override { return &TSQPServer::Class; }
+    void SetGameName(const QByteArray& Name) { GameName = Name; }
+
+    QByteArray GameName;
+
+protected:
+    void SendListRequest() override;
+};

@@ -1,0 +1,494 @@
+// Whole updates against a lab master and lab game servers over loopback.
+#include "labgameserver.h"
+#include "labhlserver.h"
+#include "labmaster.h"
+#include "masterlist/customserverlist.h"
+
+#include <QElapsedTimer>
+#include <QTcpServer>
+#include <QtTest>
+
+namespace {
+
+using TStatus = QPair<int, QString>;
+
+// What a list reported during one update.
+struct TListLog {
+    QList<TStatus> Statuses;
+    QList<TServerRef> Done;
+    int Completes = 0;
+    int MostInFlight = 0;
+    bool DoneAfterComplete = false;
+    bool AbortOnFirstQuery = false;
+    void Attach(TCustomServerList& List) {
+        List.OnStatus = [this](TCustomServerList* L, int Percent, const QString& Text) {
+            Statuses << TStatus{Percent, Text};
+            if (AbortOnFirstQuery && Text == "Updating Servers") L->Abort();
+            MostInFlight = qMax(MostInFlight, L->Outstanding + (Text == "Updating Servers"));
+        };
+        List.OnServerDone = [this](TCustomServerList*, const TServerRef& S) {
+            DoneAfterComplete |= Completes > 0;
+            Done << S;
+        };
+        List.OnComplete = [this](TCustomServerList*) { ++Completes; };
+    }
+    QStringList Texts(const QString& Prefix = {}) const {
+        QStringList Result;
+        for (const TStatus& S : Statuses)
+            if (S.second.startsWith(Prefix)) Result << S.second;
+        return Result;
+    }
+    // Statuses other than the per-query and per-chunk progress.
+    QList<TStatus> Milestones() const {
+        QList<TStatus> Result;
+        for (const TStatus& S : Statuses)
+            if (S.second != "Updating Servers" && !S.second.startsWith("Server List ("))
+                Result << S;
+        return Result;
+    }
+};
+
+// Records that give up quickly, so tests of silent addresses stay short.
+template <class Base> class TQuick : public Base {
+public:
+    int Timeout = 150;
+
+protected:
+    TServerRef CreateServer(const QByteArray& Address, const QByteArray& QueryPort) override {
+        TServerRef S = Base::CreateServer(Address, QueryPort);
+        S->Timeout = Timeout;
+        return S;
+    }
+};
+
+// Sends a validation the master cannot accept.
+class TWrongValidation : public TSQPMorrowServerList {
+protected:
+    void SendValidation(const QByteArray&) override {
+        MasterClient->SendText("\\gamename\\tarnwick\\gamever\\01\\location\\0\\validate\\AAAAAAAA"
+                               "\\final\\\\queryid\\1.1");
+        SendListRequest();
+    }
+};
+
+QList<QByteArray> Entries(const TLabFarm& Farm) {
+    QList<QByteArray> Result;
+    for (int I = 0; I < Farm.Count(); ++I)
+        Result << "127.0.0.1:" + QByteArray::number(Farm.Port(I));
+    return Result;
+}
+
+QByteArrayList Addresses(const QList<TServerRef>& Servers) {
+    QByteArrayList Result;
+    for (const TServerRef& S : Servers)
+        Result << S->Address + ':' + S->QueryPort;
+    return Result;
+}
+
+void StartRefresh(TCustomServerList& List, TListLog& Log, quint16 MasterPort) {
+    List.MasterHost = "127.0.0.1";
+    List.MasterPort = QByteArray::number(MasterPort);
+    Log.Attach(List);
+    List.Refresh();
+}
+
+quint16 ClosedPort() {
+    QTcpServer S;
+    S.listen(QHostAddress::LocalHost);
+    return S.serverPort();
+}
+
+} // namespace
+
+class TestServerList : public QObject {
+    Q_OBJECT
+private slots:
+    void wholeRefresh();
+    void listInPieces_data();
+    void listInPieces();
+    void wrongValidationRejected();
+    void abortWhileFetching();
+    void abortWhileQuerying();
+    void refreshChosenServers();
+    void masterUnreachable_data();
+    void masterUnreachable();
+    void masterSilentOrTrickling_data();
+    void masterSilentOrTrickling();
+    void hostileLists_data();
+    void hostileLists();
+    void hugeList();
+    void oversizedList();
+    void halfLifeList();
+    void queriesInFlight();
+    void listDestroyedMidUpdate();
+};
+
+void TestServerList::wholeRefresh() {
+    TLabFarm Farm;
+    QVERIFY(Farm.Start(TLabFarm::MakeConfigs(25)));
+    TLabMasterServer Master;
+    Master.Config.Lists["morrow"] = Entries(Farm);
+    QVERIFY(Master.Listen());
+
+    TSQPMorrowServerList List;
+    QCOMPARE(List.MaxOutstanding, 10);
+    TListLog Log;
+    StartRefresh(List, Log, Master.Port());
+    QCOMPARE(List.State, lsFetching);
+    QTRY_COMPARE(Log.Completes, 1);
+    QCOMPARE(List.State, lsIdle);
+    QCOMPARE(Master.Accepted(), 1);
+
+    // Status order: the fetch, the bytes collected (none for the challenge), every query
+    // with the share already done, then the end.
+    QCOMPARE(Log.Statuses.first(), TStatus(-1, "Server List"));
+    const QStringList Chunks = Log.Texts("Server List (");
+    QCOMPARE(Chunks.first(), QString("Server List (0)"));
+    qsizetype ListBytes = 7; // "\final\"
+    for (const QByteArray& E : Entries(Farm))
+        ListBytes += 4 + E.size();
+    QCOMPARE(Chunks.last(), QString("Server List (%1)").arg(ListBytes));
+    QList<int> Percents;
+    for (const TStatus& S : Log.Statuses)
+        if (S.second == "Updating Servers") Percents << S.first;
+    QCOMPARE(Percents.size(), 25);
+    QCOMPARE(Percents.first(), 0);
+    QVERIFY(std::is_sorted(Percents.begin(), Percents.end()) && Percents.last() < 100);
+    QCOMPARE(Log.Milestones(), (QList<TStatus>{{-1, "Server List"}, {0, "Updates Complete"}}));
+    QCOMPARE(Log.MostInFlight, 10);
+
+    QCOMPARE(Log.Done.size(), 25);
+    QVERIFY(!Log.DoneAfterComplete);
+    QCOMPARE(Addresses(List.Servers), QByteArrayList(Entries(Farm)));
+    for (const TServerRef& S : Log.Done) {
+        QCOMPARE(S->ClassType(), &TMorrowServer::Class);
+        QVERIFY(S->Responded);
+        const int Index = Entries(Farm).indexOf(S->Address + ':' + S->QueryPort);
+        QCOMPARE(S->ServerName, Farm.Server(Index)->Config.HostName);
+    }
+}
+
+void TestServerList::listInPieces_data() {
+    QTest::addColumn<int>("segment");
+    QTest::addColumn<int>("delay");
+    QTest::addColumn<bool>("finalAlone");
+    QTest::addColumn<bool>("closeAfter");
+    QTest::newRow("byte by byte") << 1 << 0 << false << true;
+    QTest::newRow("5-byte pieces, final split") << 5 << 5 << false << false;
+    QTest::newRow("13-byte pieces") << 13 << 2 << false << true;
+    QTest::newRow("final alone, master keeps the line open") << 0 << 30 << true << false;
+}
+
+void TestServerList::listInPieces() {
+    QFETCH(int, segment);
+    QFETCH(int, delay);
+    QFETCH(bool, finalAlone);
+    QFETCH(bool, closeAfter);
+    TLabFarm Farm;
+    QVERIFY(Farm.Start(TLabFarm::MakeConfigs(6)));
+    TLabMasterServer Master;
+    Master.Config.Lists["morrow"] = Entries(Farm);
+    Master.Config.SegmentBytes = segment;
+    Master.Config.SegmentDelayMs = delay;
+    Master.Config.FinalAlone = finalAlone;
+    Master.Config.CloseAfterList = closeAfter;
+    QVERIFY(Master.Listen());
+
+    TSQPMorrowServerList List;
+    List.ListTimeout = 3000; // an end missed would show as a time-out
+    TListLog Log;
+    StartRefresh(List, Log, Master.Port());
+    QTRY_COMPARE(Log.Completes, 1);
+    QCOMPARE(Addresses(List.Servers), QByteArrayList(Entries(Farm)));
+    QCOMPARE(Log.Done.size(), 6);
+    QVERIFY(!Log.Texts().contains("List Timed Out"));
+}
+
+void TestServerList::wrongValidationRejected() {
+    TLabFarm Farm;
+    QVERIFY(Farm.Start(TLabFarm::MakeConfigs(3)));
+    TLabMasterServer Master;
+    Master.Config.Lists["morrow"] = Entries(Farm);
+    QVERIFY(Master.Listen());
+    TWrongValidation List;
+    TListLog Log;
+    StartRefresh(List, Log, Master.Port());
+    QTRY_COMPARE(Log.Completes, 1);
+    QCOMPARE(Master.Rejected(), 1);
+    QCOMPARE(Master.ListsSent(), 0);
+    QVERIFY(List.Servers.isEmpty());
+    QCOMPARE(Log.Milestones(), (QList<TStatus>{{-1, "Server List"}, {0, "Updates Complete"}}));
+}
+
+void TestServerList::abortWhileFetching() {
+    TLabMasterServer Master;
+    Master.Config.Silent = true;
+    QVERIFY(Master.Listen());
+    TSQPMorrowServerList List;
+    TListLog Log;
+    StartRefresh(List, Log, Master.Port());
+    QTRY_COMPARE(Master.Connections(), 1);
+    List.Abort();
+    List.Abort();
+    QCOMPARE(Log.Completes, 1);
+    QCOMPARE(
+        Log.Milestones(),
+        (QList<TStatus>{{-1, "Server List"}, {-1, "Aborting Updates"}, {0, "Updates Complete"}}));
+    QVERIFY(Log.Done.isEmpty());
+    QCOMPARE(List.State, lsIdle);
+    QCOMPARE(List.MasterClient->SocketState, ssClosed);
+}
+
+void TestServerList::abortWhileQuerying() {
+    // Every server answers after 300 ms: ten are in flight when the abort comes.
+    QList<TLabServerConfig> Configs = TLabFarm::MakeConfigs(30);
+    for (TLabServerConfig& C : Configs)
+        C.DelayMs = 300;
+    TLabFarm Farm;
+    QVERIFY(Farm.Start(Configs));
+    TLabMasterServer Master;
+    Master.Config.Lists["morrow"] = Entries(Farm);
+    QVERIFY(Master.Listen());
+    TSQPMorrowServerList List;
+    TListLog Log;
+    StartRefresh(List, Log, Master.Port());
+    QTRY_COMPARE(List.Outstanding, 10);
+    List.Abort();
+    QCOMPARE(List.State, lsQuerying); // the queries in flight run to their end
+    QCOMPARE(Log.Completes, 0);
+    QTRY_COMPARE(Log.Completes, 1);
+    QVERIFY(Log.Done.isEmpty());
+    QCOMPARE(List.Outstanding, 0);
+    int Asked = 0;
+    for (int I = 0; I < Farm.Count(); ++I)
+        Asked += Farm.Server(I)->Queries();
+    QCOMPARE(Asked, 10);
+    QCOMPARE(Log.Milestones().last(), TStatus(0, "Updates Complete"));
+    QTest::qWait(100);
+    QCOMPARE(Log.Completes, 1);
+}
+
+void TestServerList::refreshChosenServers() {
+    TLabFarm Farm;
+    QVERIFY(Farm.Start(TLabFarm::MakeConfigs(2)));
+    TSQPMorrowServerList List; // no master at all
+    TListLog Log;
+    Log.Attach(List);
+    const QList<TServerRef> Chosen{
+        TMorrowServer::Class.Create("127.0.0.1", QByteArray::number(Farm.Port(1))),
+        TMorrowServer::Class.Create("127.0.0.1", QByteArray::number(Farm.Port(0)))};
+    List.RefreshServers(Chosen);
+    QTRY_COMPARE(Log.Completes, 1);
+    QCOMPARE(Log.Done.size(), 2);
+    QVERIFY(Log.Done.contains(Chosen[0]) && Log.Done.contains(Chosen[1]));
+    QCOMPARE(Log.Statuses,
+             (QList<TStatus>{
+                 {0, "Updating Servers"}, {0, "Updating Servers"}, {0, "Updates Complete"}}));
+    QCOMPARE(Chosen[0]->ServerName, Farm.Server(1)->Config.HostName);
+
+    // Nothing to refresh ends at once.
+    TListLog Empty;
+    Empty.Attach(List);
+    List.RefreshServers({});
+    QCOMPARE(Empty.Completes, 1);
+    QCOMPARE(Empty.Statuses, (QList<TStatus>{{0, "Updates Complete"}}));
+}
+
+void TestServerList::masterUnreachable_data() {
+    QTest::addColumn<QByteArray>("host");
+    QTest::addColumn<QByteArray>("port");
+    QTest::addColumn<QString>("status");
+    QTest::newRow("refused") << QByteArray("127.0.0.1") << QByteArray::number(ClosedPort())
+                             << QString("Master server: Connection refused");
+    QTest::newRow("unknown host") << QByteArray("no-such-master.invalid") << QByteArray("28900")
+                                  << QString("Master server: Host not found");
+    QTest::newRow("no master set")
+        << QByteArray() << QByteArray("28900")
+        << QString("No master server is set: enter one in the configuration");
+    QTest::newRow("port not a number")
+        << QByteArray("127.0.0.1") << QByteArray("x") << QString("Master server: Invalid argument");
+}
+
+void TestServerList::masterUnreachable() {
+    QFETCH(QByteArray, host);
+    QFETCH(QByteArray, port);
+    QFETCH(QString, status);
+    TSQPMorrowServerList List;
+    List.MasterHost = host;
+    List.MasterPort = port;
+    TListLog Log;
+    Log.Attach(List);
+    QElapsedTimer Clock;
+    Clock.start();
+    List.Refresh();
+    QTRY_COMPARE_WITH_TIMEOUT(Log.Completes, 1, 10000);
+    // Said at once, not after the 30 s silence time-out.
+    QVERIFY(Clock.elapsed() < 5000);
+    QCOMPARE(Log.Milestones(),
+             (QList<TStatus>{{-1, "Server List"}, {0, status}, {0, "Updates Complete"}}));
+    QTest::qWait(50);
+    QCOMPARE(Log.Completes, 1);
+}
+
+void TestServerList::masterSilentOrTrickling_data() {
+    QTest::addColumn<bool>("trickle");
+    QTest::newRow("silent after connecting") << false;
+    QTest::newRow("one byte at a time, never ending") << true;
+}
+
+void TestServerList::masterSilentOrTrickling() {
+    QFETCH(bool, trickle);
+    TLabMasterServer Master;
+    Master.Config.Silent = !trickle;
+    Master.Config.RawList = QByteArray("\\ip\\127.0.0.1:9").repeated(1000);
+    Master.Config.SegmentBytes = 1;
+    Master.Config.SegmentDelayMs = 20;
+    QVERIFY(Master.Listen());
+    TQuick<TSQPMorrowServerList> List;
+    List.ListTimeout = 300;
+    List.FetchLimit = 700; // a trickle restarts the silence timer, never this one
+    TListLog Log;
+    QElapsedTimer Clock;
+    Clock.start();
+    StartRefresh(List, Log, Master.Port());
+    QTRY_COMPARE_WITH_TIMEOUT(Log.Completes, 1, 5000);
+    QVERIFY(Clock.elapsed() >= (trickle ? 650 : 250));
+    QCOMPARE(Log.Milestones(), (QList<TStatus>{{-1, "Server List"},
+                                               {0, "List Timed Out"},
+                                               {-1, "Aborting Updates"},
+                                               {0, "Updates Complete"}}));
+    QVERIFY(Log.Done.isEmpty());
+}
+
+void TestServerList::hostileLists_data() {
+    QTest::addColumn<QByteArray>("raw");
+    QTest::addColumn<QByteArrayList>("servers");
+    QTest::newRow("rejected and defaulted entries")
+        << QByteArray("\\ip\\0.1.2.3:7778\\ip\\10.0.0:7778\\ip\\127.0.0.5\\ip\\127.0.0.6:"
+                      "\\ip\\127.0.0.8:x\\ip\\127.0.0.7:7778\\final\\")
+        << QByteArrayList{"127.0.0.5:1025", "127.0.0.6:1025", "127.0.0.7:7778"};
+    QTest::newRow("garbage between entries")
+        << QByteArray("junk\\ip\\127.0.0.1:5\\junk\\x\\y\\ip\\127.0.0.1:6\x01zz\\ip\\\\ip\\final\\")
+        << QByteArrayList{"127.0.0.1:5", "127.0.0.1:6"};
+    QTest::newRow("duplicates kept") << QByteArray("\\ip\\127.0.0.1:5\\ip\\127.0.0.1:5\\final\\")
+                                     << QByteArrayList{"127.0.0.1:5", "127.0.0.1:5"};
+    QTest::newRow("master closes before final") << QByteArray("\\ip\\127.0.0.1:5\\ip\\127.0.0.1:6")
+                                                << QByteArrayList{"127.0.0.1:5", "127.0.0.1:6"};
+    QTest::newRow("nothing") << QByteArray("\\final\\") << QByteArrayList{};
+}
+
+void TestServerList::hostileLists() {
+    QFETCH(QByteArray, raw);
+    QFETCH(QByteArrayList, servers);
+    TLabMasterServer Master;
+    Master.Config.RawList = raw;
+    QVERIFY(Master.Listen());
+    TQuick<TSQPMorrowServerList> List;
+    TListLog Log;
+    StartRefresh(List, Log, Master.Port());
+    QTRY_COMPARE(Log.Completes, 1);
+    QCOMPARE(Addresses(List.Servers), servers);
+    QCOMPARE(Log.Done.size(), servers.size());
+}
+
+void TestServerList::hugeList() {
+    // 100,000 entries, all the same server: parsed whole, then the update is called off.
+    TLabGameServer Server;
+    QVERIFY(Server.Listen());
+    TLabMasterServer Master;
+    Master.Config.RawList =
+        ("\\ip\\127.0.0.1:" + QByteArray::number(Server.Port())).repeated(100000) + "\\final\\";
+    QVERIFY(Master.Listen());
+    TSQPMorrowServerList List;
+    TListLog Log;
+    Log.AbortOnFirstQuery = true;
+    StartRefresh(List, Log, Master.Port());
+    QTRY_COMPARE_WITH_TIMEOUT(Log.Completes, 1, 20000);
+    QCOMPARE(List.Servers.size(), 100000);
+    QVERIFY(Log.Done.isEmpty());
+}
+
+void TestServerList::oversizedList() {
+    // More than any master sends, without an end: taken as it stands at the cap.
+    TLabMasterServer Master;
+    Master.Config.RawList = QByteArray(TCustomSQPServerList::MaxListBytes + 1000000, 'x');
+    Master.Config.CloseAfterList = false;
+    QVERIFY(Master.Listen());
+    TSQPMorrowServerList List;
+    TListLog Log;
+    StartRefresh(List, Log, Master.Port());
+    QTRY_COMPARE_WITH_TIMEOUT(Log.Completes, 1, 20000);
+    QCOMPARE(Log.Texts("Server List (").last(),
+             QString("Server List (%1)").arg(TCustomSQPServerList::MaxListBytes));
+    QVERIFY(List.ListReply.isEmpty());
+}
+
+void TestServerList::halfLifeList() {
+    TLabFarm Farm;
+    QVERIFY(Farm.StartHL(TLabFarm::MakeHLConfigs(4, {})));
+    QList<QByteArray> HL;
+    for (int I = 0; I < Farm.HLCount(); ++I)
+        HL << "127.0.0.1:" + QByteArray::number(Farm.HLPort(I));
+    TLabMasterServer Master;
+    Master.Config.Lists["halflife"] = HL;
+    QVERIFY(Master.Listen());
+    TSQPHLServerList List;
+    TListLog Log;
+    StartRefresh(List, Log, Master.Port());
+    QTRY_COMPARE(Log.Completes, 1);
+    QCOMPARE(Log.Done.size(), 4);
+    for (const TServerRef& S : Log.Done) {
+        QCOMPARE(S->ClassType(), &THLServer::Class);
+        QVERIFY(S->Responded);
+        const int Index = HL.indexOf(S->Address + ':' + S->QueryPort);
+        QCOMPARE(S->ServerName, Farm.HLServer(Index)->Config.Name);
+    }
+    QVERIFY(Master.LastReceived().endsWith("\\list\\\\gamename\\halflife"));
+}
+
+void TestServerList::queriesInFlight() {
+    QList<TLabServerConfig> Configs = TLabFarm::MakeConfigs(100);
+    for (TLabServerConfig& C : Configs)
+        C.DelayMs = 100;
+    TLabFarm Farm;
+    QVERIFY(Farm.Start(Configs));
+    TSQPGenericList List;
+    List.SetGameName("morrow");
+    List.SetMaxOutstanding(64);
+    TListLog Log;
+    Log.Attach(List);
+    QList<TServerRef> Records;
+    for (const QByteArray& E : Entries(Farm))
+        Records << List.ServerClass()->Create("127.0.0.1", E.mid(10));
+    List.RefreshServers(Records);
+    QTRY_COMPARE(Log.Completes, 1);
+    QCOMPARE(Log.MostInFlight, 64);
+    QCOMPARE(Log.Done.size(), 100);
+
+    List.SetMaxOutstanding(0);
+    QCOMPARE(List.MaxOutstanding, 1);
+    List.SetMaxOutstanding(100000);
+    QCOMPARE(List.MaxOutstanding, 256);
+}
+
+void TestServerList::listDestroyedMidUpdate() {
+    TLabServerConfig Slow;
+    Slow.DelayMs = 100;
+    TLabFarm Farm;
+    QVERIFY(Farm.Start({Slow, Slow, Slow}));
+    QList<TServerRef> Records;
+    for (const QByteArray& E : Entries(Farm))
+        Records << TMorrowServer::Class.Create("127.0.0.1", E.mid(10));
+    {
+        TSQPMorrowServerList List;
+        List.RefreshServers(Records);
+        QCOMPARE(List.Outstanding, 3);
+    }
+    // The records outlive the list; their queries were called off, nothing calls back.
+    QTest::qWait(300);
+    for (const TServerRef& R : Records)
+        QVERIFY(!R->Busy);
+}
+
+QTEST_GUILESS_MAIN(TestServerList)
+#include "tst_serverlist.moc"
