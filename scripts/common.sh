@@ -7,7 +7,7 @@ SCOUTLY_BUILD=${SCOUTLY_BUILD:-$SCOUTLY_ROOT/build}
 # Build tools and libraries, then the programs the tests talk to.
 SCOUTLY_PACKAGES=(
     cmake ninja-build g++ pkg-config
-    qt6-base-dev
+    qt6-base-dev fonts-dejavu-core
     qstat
 )
 

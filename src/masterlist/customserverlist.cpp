@@ -216,3 +216,15 @@ void TSQPHLServerList::SendListRequest() {
 void TSQPGenericList::SendListRequest() {
     MasterClient->SendText("\\list\\\\gamename\\" + GameName);
 }
+
+namespace {
+template <class T> constexpr TServerListClassInfo ListClassOf(const char* Name) {
+    return {Name, []() -> std::unique_ptr<TCustomServerList> { return std::make_unique<T>(); }};
+}
+} // namespace
+
+const TServerListClassInfo TSQPMorrowServerList::Class =
+    ListClassOf<TSQPMorrowServerList>("TSQPMorrowServerList");
+const TServerListClassInfo TSQPHLServerList::Class =
+    ListClassOf<TSQPHLServerList>("TSQPHLServerList");
+const TServerListClassInfo TSQPGenericList::Class = ListClassOf<TSQPGenericList>("TSQPGenericList");

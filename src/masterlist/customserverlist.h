@@ -18,6 +18,15 @@ enum TListState : quint8 { lsIdle = 0, lsFetching = 1, lsQuerying = 2 };
 // of the current update, so records of an aborted update never leak.
 using TServerRef = std::shared_ptr<TCustomServer>;
 
+class TCustomServerList;
+
+// Class references: the configuration names the list class the main window creates.
+struct TServerListClassInfo {
+    const char* ClassName;
+    std::unique_ptr<TCustomServerList> (*Create)();
+};
+using TServerListClass = const TServerListClassInfo*;
+
 class TCustomServerList : public QObject {
     Q_OBJECT
 public:
@@ -106,6 +115,7 @@ class TSQPMorrowServerList : public TCustomSQPServerList {
     Q_OBJECT
 public:
     using TCustomSQPServerList::TCustomSQPServerList;
+    static const TServerListClassInfo Class;
     TServerClass ServerClass() const override { return &TMorrowServer::Class; }
 
 protected:
@@ -116,6 +126,7 @@ class TSQPHLServerList : public TCustomSQPServerList {
     Q_OBJECT
 public:
     using TCustomSQPServerList::TCustomSQPServerList;
+    static const TServerListClassInfo Class;
     TServerClass ServerClass() const override { return &THLServer::Class; }
 
 protected:
@@ -126,6 +137,7 @@ class TSQPGenericList : public TCustomSQPServerList {
     Q_OBJECT
 public:
     using TCustomSQPServerList::TCustomSQPServerList;
+    static const TServerListClassInfo Class;
     TServerClass ServerClass() const override { return &TSQPServer::Class; }
     void SetGameName(const QByteArray& Name) { GameName = Name; }
 

@@ -1,0 +1,85 @@
+#include "config/settingsstore.h"
+
+#include "config/paths.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRandomGenerator>
+#include <QSettings>
+
+namespace {
+// The file exists with owner-only rights before QSettings writes it: its atomic save
+// keeps the rights of the file it replaces.
+void PrepareFile(const QString& FileName) {
+    const QFileInfo Info(FileName);
+    QDir().mkpath(Info.absolutePath());
+    QFile::setPermissions(Info.absolutePath(),
+                          QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    if (!Info.exists()) {
+        QFile File(FileName);
+        if (File.open(QIODevice::WriteOnly)) File.close();
+    }
+    QFile::setPermissions(FileName, QFile::ReadOwner | QFile::WriteOwner);
+}
+} // namespace
+
+TRegistry::TRegistry(const QString& FileName)
+    : File(FileName), Settings(std::make_unique<QSettings>(FileName, QSettings::IniFormat)) {
+    PrepareFile(FileName);
+}
+
+TRegistry::~TRegistry() {
+    Flush();
+}
+
+QString TRegistry::DefaultFileName() {
+    return UserConfigDir() + "/registry.ini";
+}
+
+QString TRegistry::Path(const QString& Key, const QString& Name) const {
+    QString Group = Key;
+    Group.replace('\\', '/');
+    while (Group.startsWith('/'))
+        Group.remove(0, 1);
+    // A value name is one level: separators in it must not open sub-keys.
+    QString Value = Name;
+    Value.replace('\\', '_').replace('/', '_');
+    return Group.isEmpty() ? Value : Group + '/' + Value;
+}
+
+QString TRegistry::ReadString(const QString& Key, const QString& Name) const {
+    return Settings->value(Path(Key, Name)).toString();
+}
+
+bool TRegistry::ValueExists(const QString& Key, const QString& Name) const {
+    return Settings->contains(Path(Key, Name));
+}
+
+void TRegistry::WriteString(const QString& Key, const QString& Name, const QString& Value) {
+    Settings->setValue(Path(Key, Name), Value);
+}
+
+void TRegistry::Flush() {
+    PrepareFile(File);
+    Settings->sync();
+}
+
+QString LoadInstallCode(TRegistry& Registry, const QString& Key) {
+    QString Code = Registry.ReadString(Key, "code");
+    if (!Code.isEmpty()) return Code;
+    auto* Random = QRandomGenerator::global();
+    for (int Group = 0; Group < 4; ++Group) {
+        if (Group) Code += '-';
+        for (int Count = 0; Count < 4;) {
+            const char C = char(Random->bounded(128));
+            if ((C >= '0' && C <= '9') || (C >= 'A' && C <= 'Z') || (C >= 'a' && C <= 'z')) {
+                Code += QLatin1Char(C);
+                ++Count;
+            }
+        }
+    }
+    Registry.WriteString(Key, "code", Code);
+    Registry.Flush();
+    return Code;
+}

@@ -1,0 +1,219 @@
+// The store, the link table, the installation code and the proxy settings, without windows.
+#include "config/links.h"
+#include "config/playerclasses.h"
+#include "config/settingsstore.h"
+#include "net/proxysettings.h"
+
+#include <QRegularExpression>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <sys/stat.h>
+
+namespace {
+const QString Key = "Software\\Scoutly\\tarnwick\\morrow";
+using TValues = QList<QPair<QString, QString>>;
+} // namespace
+
+class TestSettings : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+    void storeFile();
+    void readMissing();
+    void links_data();
+    void links();
+    void installCodeMadeOnce();
+    void socksProxy_data();
+    void socksProxy();
+    void httpProxy_data();
+    void httpProxy();
+    void playerClasses();
+
+private:
+    std::unique_ptr<QTemporaryDir> Home;
+};
+
+void TestSettings::init() {
+    Home = std::make_unique<QTemporaryDir>();
+    qputenv("SCOUTLY_HOME", Home->path().toUtf8());
+}
+
+void TestSettings::storeFile() {
+    {
+        TRegistry Registry;
+        QCOMPARE(Registry.FileName(), Home->path() + "/registry.ini");
+        Registry.WriteString(Key, "showtips", "X");
+        Registry.WriteString(Key + "\\config", "nick_Text", "Bob Smith");
+        Registry.WriteString(Key, "odd/name\\here", "v");
+        Registry.WriteString(Key, "empty", "");
+    }
+    // Only its owner may read it: it holds proxy passwords.
+    struct stat Info;
+    QCOMPARE(stat(QFile::encodeName(Home->path() + "/registry.ini").constData(), &Info), 0);
+    QCOMPARE(Info.st_mode & 0777, 0600u);
+
+    // The names and keys as another reader of the file sees them.
+    QSettings Raw(Home->path() + "/registry.ini", QSettings::IniFormat);
+    QCOMPARE(Raw.value("Software/Scoutly/tarnwick/morrow/showtips").toString(), QString("X"));
+    QCOMPARE(Raw.value("Software/Scoutly/tarnwick/morrow/config/nick_Text").toString(),
+             QString("Bob Smith"));
+    QVERIFY(!Raw.contains("Software/Scoutly/tarnwick/morrow/config/showtips"));
+
+    TRegistry Again;
+    QCOMPARE(Again.ReadString(Key, "showtips"), QString("X"));
+    QCOMPARE(Again.ReadString(Key, "odd/name\\here"), QString("v"));
+    QVERIFY(Again.ValueExists(Key, "empty"));
+    QCOMPARE(Again.ReadString(Key, "empty"), QString());
+}
+
+void TestSettings::readMissing() {
+    TRegistry Registry;
+    QCOMPARE(Registry.ReadString("No\\Such\\Key", "x"), QString());
+    QVERIFY(!Registry.ValueExists(Key, "x"));
+    // A store that cannot be written is skipped without a word.
+    TRegistry Unwritable("/proc/scoutly-cannot-write/registry.ini");
+    Unwritable.WriteString(Key, "x", "y");
+    Unwritable.Flush();
+}
+
+void TestSettings::links_data() {
+    QTest::addColumn<TValues>("stored");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QStringList>("link"); // text, address, hint
+    QTest::addColumn<int>("bannerInterval");
+    const TLink Banner = LinkDefaults()[0].Default;
+    const QStringList BannerDefault{Banner.Text, Banner.Address, Banner.Hint};
+    QTest::newRow("nothing stored") << TValues{} << "banner" << BannerDefault << 300000;
+    // Without its text an entry keeps all three defaults, even when its address is stored.
+    QTest::newRow("empty text keeps defaults")
+        << TValues{{"bannertext", ""}, {"bannerurl", "http://x.example/"}} << "banner"
+        << BannerDefault << 300000;
+    QTest::newRow("text replaces all three")
+        << TValues{{"lb2text", "New Site"}, {"lb2url", "http://new.example/"}} << "lb2"
+        << QStringList{"New Site", "http://new.example/", ""} << 300000;
+    QTest::newRow("banner interval")
+        << TValues{{"bannerinterval", "120000"}} << "banner" << BannerDefault << 120000;
+    QTest::newRow("banner interval not a number")
+        << TValues{{"bannerinterval", "abc"}} << "banner" << BannerDefault << 300000;
+}
+
+void TestSettings::links() {
+    QFETCH(TValues, stored);
+    QFETCH(QString, name);
+    QFETCH(QStringList, link);
+    QFETCH(int, bannerInterval);
+    TRegistry Registry;
+    for (const auto& [Name, Value] : stored)
+        Registry.WriteString(Key, Name, Value);
+    TLinks Links;
+    int Interval = 300000;
+    LoadLinks(Registry, Key, Links, Interval);
+    QCOMPARE(Interval, bannerInterval);
+    for (const TLinkDefault& Entry : LinkDefaults())
+        if (Entry.Name == name)
+            QCOMPARE((QStringList{Links[Entry.Index].Text, Links[Entry.Index].Address,
+                                  Links[Entry.Index].Hint}),
+                     link);
+    QCOMPARE(Links[lkScoutly].Hint, QString("Powered by Scoutly"));
+    QVERIFY(!Links[lkScroller].Address.isEmpty());
+}
+
+void TestSettings::installCodeMadeOnce() {
+    QString First;
+    {
+        TRegistry Registry;
+        First = LoadInstallCode(Registry, Key);
+    }
+    QVERIFY2(QRegularExpression("^[A-Za-z0-9]{4}(-[A-Za-z0-9]{4}){3}$").match(First).hasMatch(),
+             qPrintable(First));
+    TRegistry Registry;
+    QCOMPARE(Registry.ReadString(Key, "code"), First);
+    QCOMPARE(LoadInstallCode(Registry, Key), First);
+    // Another home is another installation.
+    QTemporaryDir Other;
+    TRegistry Elsewhere(Other.path() + "/registry.ini");
+    QVERIFY(LoadInstallCode(Elsewhere, Key) != First);
+}
+
+void TestSettings::socksProxy_data() {
+    QTest::addColumn<bool>("use");
+    QTest::addColumn<QByteArray>("user");
+    QTest::addColumn<bool>("socks5");
+    QTest::addColumn<QByteArrayList>("expected"); // server, port, level, user, password, auth
+    QTest::newRow("off empties") << false << QByteArray("u") << true
+                                 << QByteArrayList{"", "", "4", "", "", "keep"};
+    QTest::newRow("on without user") << true << QByteArray() << true
+                                     << QByteArrayList{"socks.example", "1080", "5", "", "pw", "0"};
+    QTest::newRow("on with user, version 4")
+        << true << QByteArray("bob") << false
+        << QByteArrayList{"socks.example", "1080", "4", "bob", "pw", "1"};
+}
+
+void TestSettings::socksProxy() {
+    QFETCH(bool, use);
+    QFETCH(QByteArray, user);
+    QFETCH(bool, socks5);
+    QFETCH(QByteArrayList, expected);
+    TProxyChoice Choice;
+    Choice.UseSocks = use;
+    Choice.SocksAddress = "socks.example";
+    Choice.SocksUser = user;
+    Choice.SocksPassword = "pw";
+    Choice.Socks5 = socks5;
+    TSocksSettings Socket{"old", "9", "4", "olduser", "oldpass", true};
+    ApplySocksProxy(Choice, Socket);
+    QCOMPARE((QByteArrayList{Socket.SocksServer, Socket.SocksPort, Socket.SocksLevel,
+                             Socket.SocksUsercode, Socket.SocksPassword}),
+             expected.mid(0, 5));
+    // Switched off, the level and the authentication flag stay as they were.
+    if (expected[5] != "keep")
+        QCOMPARE(Socket.SocksAuthentication, expected[5] == "1");
+    else
+        QCOMPARE(Socket.SocksAuthentication, true);
+}
+
+void TestSettings::httpProxy_data() {
+    QTest::addColumn<bool>("http");
+    QTest::addColumn<bool>("socks");
+    QTest::addColumn<QByteArrayList>("expected"); // proxy, port, user, password, socks server
+    QTest::newRow("http proxy") << true << true
+                                << QByteArrayList{"proxy.example", "80", "u", "p", ""};
+    QTest::newRow("socks instead")
+        << false << true << QByteArrayList{"", "", "", "", "socks.example"};
+    QTest::newRow("direct") << false << false << QByteArrayList{"", "", "", "", ""};
+}
+
+void TestSettings::httpProxy() {
+    QFETCH(bool, http);
+    QFETCH(bool, socks);
+    QFETCH(QByteArrayList, expected);
+    TProxyChoice Choice;
+    Choice.UseHttp = http;
+    Choice.HttpAddress = "proxy.example";
+    Choice.HttpPort = "80";
+    Choice.HttpUser = "u";
+    Choice.HttpPassword = "p";
+    Choice.UseSocks = socks;
+    Choice.SocksAddress = "socks.example";
+    THttpProxySettings Client;
+    Client.Proxy = "stale";
+    ApplyHttpProxy(Choice, Client);
+    QCOMPARE((QByteArrayList{Client.Proxy, Client.ProxyPort, Client.ProxyUsername,
+                             Client.ProxyPassword, Client.Socks.SocksServer}),
+             expected);
+    if (!http && socks) QCOMPARE(Client.Socks.SocksPort, QByteArray("1080"));
+}
+
+void TestSettings::playerClasses() {
+    QCOMPARE(MorrowModels().size(), ModelCount);
+    QList<int> Counts;
+    for (int I = 0; I < ModelCount; ++I)
+        Counts << MorrowModelSkins(I).size();
+    QCOMPARE(Counts, (QList<int>{10, 8, 7, 8, 9, 1, 0}));
+    QVERIFY(MorrowModelSkins(-1).isEmpty() && MorrowModelSkins(ModelCount).isEmpty());
+}
+
+QTEST_GUILESS_MAIN(TestSettings)
+#include "tst_settings.moc"
