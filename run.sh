@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds if needed and runs the program.
-#   ./run.sh --demo          a lab master and game servers on loopback, refreshed and printed
-#   ./run.sh HOST:PORT...    query servers (any scoutly-query option works)
+#   ./run.sh --demo     the program against a lab master and 300 game servers on loopback
+#   ./run.sh [OPTIONS]  the program (scoutly-lite --help lists the options)
 set -euo pipefail
 source "$(dirname "$0")/scripts/common.sh"
 scoutly_ensure_packages
@@ -11,18 +11,18 @@ rm -f "$log"
 BIN=$SCOUTLY_BUILD/bin
 
 if [ "${1:-}" != "--demo" ]; then
-    exec "$BIN/scoutly-query" "$@"
+    exec "$BIN/scoutly-lite" "$@"
 fi
 shift
 
-# A lab master server listing a farm of game servers (two of them silent, three answering in
-# several datagrams), refreshed through the same engine the browser uses.
+# A lab master listing 300 game servers on loopback (varied names, maps, players and pings,
+# a few silent), and the program in a throwaway home pointed at it: press Refresh.
 out=$(mktemp)
-"$BIN/scoutly-lab" --master-port 0 --servers 12 --silent 2 --split 3 --delay-ms 40 >"$out" &
+"$BIN/scoutly-lab" --master-port 0 --servers 300 --silent 6 --split 30 --delay-ms 400 >"$out" &
 lab=$!
 trap 'kill $lab 2>/dev/null; rm -f "$out"' EXIT
-for _ in $(seq 100); do grep -q '^ready$' "$out" && break; sleep 0.05; done
+for _ in $(seq 200); do grep -q '^ready$' "$out" && break; sleep 0.05; done
 grep -q '^ready$' "$out" || { echo "scoutly-lab did not start" >&2; exit 1; }
 master=$(awk '$1 == "master" { print $2 }' "$out")
-echo "Refreshing the server list of the lab master at $master (silent servers take about 4 s)..."
-"$BIN/scoutly-query" --master "$master" --game morrow "$@" || true
+echo "Lab master server at $master; press Refresh in the window."
+"$BIN/scoutly-lite" --demo --master "$master" "$@"

@@ -218,17 +218,21 @@ QImage Top(const TTheme& T) {
         P.fillRect(Image.rect(), Sheen);
     }
 
-    DrawEmblem(P, T, QPointF(42, 39), 27);
+    // The game-site button covers the left end and banners the middle when they come:
+    // the title sits where the banner goes, so the strip is never empty.
+    const qreal Left = 160;
+    DrawEmblem(P, T, QPointF(Left + 30, 39), 27);
 
     const QFont Title = Font(34, QFont::Bold, 0.5);
     const QFont Lite = Font(34, QFont::ExtraLight, 0.5);
     const qreal Base = 43;
-    MetalText(P, Title, QPointF(84, Base), "Scoutly", MetalV(T, Base - 26, Base + 2), Qt::black);
-    const qreal LiteX = 84 + QFontMetricsF(Title).horizontalAdvance("Scoutly") + 9;
+    MetalText(P, Title, QPointF(Left + 72, Base), "Scoutly", MetalV(T, Base - 26, Base + 2),
+              Qt::black);
+    const qreal LiteX = Left + 72 + QFontMetricsF(Title).horizontalAdvance("Scoutly") + 9;
     MetalText(P, Lite, QPointF(LiteX, Base), "Lite", QBrush(T.Text), Qt::black);
     P.setFont(Font(9, QFont::DemiBold, 2.2));
     P.setPen(Alpha(T.Text, 200));
-    P.drawText(QPointF(86, 62), T.Tagline);
+    P.drawText(QPointF(Left + 74, 62), T.Tagline);
 
     FadingLine(P, T.Accent, 0, 632, 79.5, 1.5);
     FadingLine(P, Alpha(T.Bright, 60), 60, 560, 0.5, 1);

@@ -20,6 +20,7 @@
 #include <QRadioButton>
 #include <QShowEvent>
 #include <QSpinBox>
+#include <QStandardPaths>
 #include <QStyle>
 #include <QTabWidget>
 #include <QToolButton>
@@ -558,6 +559,47 @@ void Tconfig_form::skinpathboxChange() {
     LoadSkin();
     ApplyColors();
     FireEvent(OnSkinChanged);
+}
+
+bool Tconfig_form::BuildLaunchArguments(const TCustomServer& Server) {
+    LaunchArguments = "+connect " + DisplayText(Server.Address + ':' + Server.GamePort);
+    return true;
+}
+
+void Tconfig_form::LaunchGame(const TCustomServer& Server) {
+    LaunchArguments.clear();
+    const QString Folder = program_dir->text();
+    const QString Executable = QDir(Folder).filePath(GameExecutable);
+    if (!QFileInfo(Executable).isFile()) {
+        QMessageBox::critical(this, "Error",
+                              "The file to launch (" + Folder + GameExecutable +
+                                  ") does not exist, check your configuration");
+        return;
+    }
+    if (!BuildLaunchArguments(Server)) return;
+    // The arguments travel as the one string the game reads on its own platform; no shell
+    // sees them, so nothing in a nick or skin is interpreted.
+    QString Program = Executable;
+    QStringList Arguments{LaunchArguments};
+#ifndef Q_OS_WIN
+    if (GameExecutable.endsWith(".exe", Qt::CaseInsensitive)) {
+        const QString Wine = QStandardPaths::findExecutable("wine");
+        if (Wine.isEmpty()) {
+            QMessageBox::critical(this, "Error",
+                                  "Wine is needed to start " + GameExecutable +
+                                      ": install the wine package and try again.");
+            return;
+        }
+        Program = Wine;
+        Arguments.prepend(Executable);
+    }
+#endif
+    const TRunResult Result = RunProgram(Program, Arguments, Folder);
+    if (!Result.Ok) {
+        QMessageBox::critical(this, "Error", Result.Error);
+        return;
+    }
+    LaunchedProcessId = Result.Value;
 }
 
 void Tconfig_form::getskinshereClick() {

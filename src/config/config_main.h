@@ -56,6 +56,10 @@ public:
 
     virtual void SetDefaults();
     virtual void RestoreSettings();
+    // Fills LaunchArguments for joining Server; false stops the launch.
+    virtual bool BuildLaunchArguments(const TCustomServer& Server);
+    // Starts the game so that it joins Server; failures are said in a message box.
+    virtual void LaunchGame(const TCustomServer& Server);
     virtual void LoadLinks();
     virtual void ApplyColors();
     void SaveSettings();
@@ -91,6 +95,7 @@ public:
 
     TLinks Links;
     QString InstallCode;
+    QString LaunchArguments;
     bool Searching = false;
     QStringList SearchRoots; // where the folder search looks; empty: the machine's drives
     qint64 LaunchedProcessId = 0;

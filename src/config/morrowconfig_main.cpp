@@ -2,6 +2,7 @@
 
 #include "config/paths.h"
 #include "config/playerclasses.h"
+#include "net/netutils.h"
 
 #include <QFormLayout>
 #include <QLabel>
@@ -70,6 +71,16 @@ void Tmorrowconfig_form::SetDefaults() {
     RegistrySubKey.clear();
     FormStorageKey = "Software\\Scoutly\\tarnwick\\morrow\\config";
     Colors = TSkinColors{};
+}
+
+bool Tmorrowconfig_form::BuildLaunchArguments(const TCustomServer& Server) {
+    // Values go in as typed: the game reads them up to the next "?".
+    LaunchArguments = DisplayText(Server.Address + ':' + Server.GamePort);
+    if (!nick->text().isEmpty()) LaunchArguments += "?name=" + nick->text();
+    if (!modelbox->currentText().isEmpty())
+        LaunchArguments += "?class=Morrowi." + modelbox->currentText();
+    if (!skinbox->currentText().isEmpty()) LaunchArguments += "?skin=" + skinbox->currentText();
+    return true;
 }
 
 void Tmorrowconfig_form::modelboxDropDown() {

@@ -8,6 +8,7 @@ class Tmorrowconfig_form : public Tconfig_form {
     Q_OBJECT
 public:
     void SetDefaults() override;
+    bool BuildLaunchArguments(const TCustomServer& Server) override;
 
     TDropDownComboBox* modelbox;
     TDropDownComboBox* skinbox;

@@ -1,31 +1,85 @@
-// scoutly-shots DIR: pictures of the program's windows, drawn offscreen, for reviewing how they
-// look without a desktop. Runs in a throwaway home so no real settings are touched.
+// scoutly-shots DIR [--master HOST:PORT]: pictures of the program's windows, drawn offscreen,
+// for reviewing how they look without a desktop. Runs in a throwaway home so no real settings
+// are touched. With a master server, the main window is shown after a full refresh.
 #include "config/morrowconfig_main.h"
+#include "config/paths.h"
+#include "config/settingsstore.h"
+#include "shell/program.h"
+#include "shell/scmorrow_main.h"
+#include "shell/serverview.h"
+#include "shell/splash_main.h"
+#include "shell/tip_main.h"
 #include "shell/uihooks.h"
 
 #include <QApplication>
 #include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QRegularExpression>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTextStream>
+#include <QToolButton>
 
 namespace {
-int Shoot(Tconfig_form& Form, const QString& Folder, const QString& Prefix) {
+const QString FieldsKey = "Software\\Scoutly\\tarnwick\\morrow\\config";
+
+bool Save(QWidget* Window, const QString& Folder, const QString& Name) {
+    QApplication::processEvents();
+    const QString File = QDir(Folder).filePath(Name + ".png");
+    if (!Window->grab().save(File)) return false;
+    QTextStream(stdout) << File << Qt::endl;
+    return true;
+}
+
+int ShootDialog(Tconfig_form& Form, const QString& Folder, const QString& Prefix) {
     int Written = 0;
     Form.show();
     for (int Tab = 0; Tab < Form.configpages->count(); ++Tab) {
         if (!Form.configpages->isTabVisible(Tab)) continue;
         Form.configpages->setCurrentIndex(Tab);
-        QApplication::processEvents();
         QString Name = Form.configpages->tabText(Tab).toLower();
         Name.replace(QRegularExpression("[^a-z0-9]+"), "-");
-        const QString File = QDir(Folder).filePath(Prefix + Name + ".png");
-        if (Form.grab().save(File)) {
-            QTextStream(stdout) << File << '\n';
-            ++Written;
-        }
+        Written += Save(&Form, Folder, Prefix + Name);
     }
     Form.hide();
+    return Written;
+}
+
+void Wait(int Ms, const std::function<bool()>& Done) {
+    QElapsedTimer Clock;
+    Clock.start();
+    while (!Done() && Clock.elapsed() < Ms)
+        QApplication::processEvents(QEventLoop::AllEvents, 50);
+}
+
+int ShootProgram(const QString& Folder, const QString& Master) {
+    {
+        const QString Game = UserConfigDir() + "/game/";
+        QDir().mkpath(Game);
+        QFile(Game + "morrow.exe").open(QIODevice::WriteOnly);
+        TRegistry Registry;
+        Registry.WriteString(FieldsKey, "program_dir_Text", Game);
+        Registry.WriteString(FieldsKey, "masterserver_Text", Master);
+        Registry.WriteString(FieldsKey, "chatconnect_Checked", "False");
+    }
+    TProgramWindows Windows;
+    int Written = Save(Windows.Splash.get(), Folder, "splash");
+    Written += Save(Windows.Tips.get(), Folder, "tips");
+    Windows.Tips->hide();
+    Tsc_form& Main = *Windows.Main;
+    Main.resize(1000, 700);
+    Main.show();
+    Main.refresh_butt->click();
+    Wait(60000, [&] { return !Main.Updating; });
+    // A server with players shows the players pane filled.
+    TServerListModel* Model = Main.serverview->ListModel();
+    for (int Row = 0; Row < Model->rowCount(); ++Row)
+        if (Model->ServerAt(Row)->NumPlayers > 3 && Model->ServerAt(Row)->Responded) {
+            Main.serverview->setCurrentIndex(Model->index(Row, 0));
+            break;
+        }
+    Written += Save(&Main, Folder, "main");
     return Written;
 }
 } // namespace
@@ -33,26 +87,35 @@ int Shoot(Tconfig_form& Form, const QString& Folder, const QString& Prefix) {
 int main(int argc, char** argv) {
     if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication App(argc, argv);
+    QApplication::setApplicationDisplayName("Scoutly Lite");
     InstallUIHooks();
-    const QStringList Arguments = App.arguments();
-    if (Arguments.size() != 2 || Arguments[1].startsWith('-')) {
-        QTextStream(stderr) << "usage: scoutly-shots DIR   (writes PNG pictures of each window)\n";
+    QStringList Arguments = App.arguments().mid(1);
+    QString Master;
+    if (const qsizetype At = Arguments.indexOf("--master"); At >= 0 && At + 1 < Arguments.size()) {
+        Master = Arguments[At + 1];
+        Arguments.remove(At, 2);
+    }
+    if (Arguments.size() != 1 || Arguments[0].startsWith('-')) {
+        QTextStream(stderr)
+            << "usage: scoutly-shots DIR [--master HOST:PORT]   (writes PNG pictures "
+               "of the windows)\n";
         return 1;
     }
-    const QString Folder = Arguments[1];
+    const QString Folder = Arguments[0];
     QDir().mkpath(Folder);
     QTemporaryDir Home;
-    qputenv("SCOUTLY_HOME", Home.path().toUtf8());
+    SetScoutlyHome(Home.path());
 
     int Written = 0;
     {
         auto Edition = Tconfig_form::Create<Tmorrowconfig_form>();
-        Written += Shoot(*Edition, Folder, "config-");
+        Written += ShootDialog(*Edition, Folder, "config-");
     }
     {
         // The base dialog shows the tabs the edition hides.
         auto Base = Tconfig_form::Create<Tconfig_form>();
-        Written += Shoot(*Base, Folder, "config-base-");
+        Written += ShootDialog(*Base, Folder, "config-base-");
     }
+    if (!Master.isEmpty()) Written += ShootProgram(Folder, Master);
     return Written > 0 ? 0 : 2;
 }

@@ -2,6 +2,8 @@
 #include "config/morrowconfig_main.h"
 #include "config/settingsstore.h"
 
+#include "boxanswer.h"
+
 #include <QApplication>
 #include <QCheckBox>
 #include <QGroupBox>
@@ -16,24 +18,6 @@
 #include <QtTest>
 
 namespace {
-
-// Answers the next message box with Button and keeps its text.
-struct TBoxAnswer {
-    QString Text;
-    int Seen = 0;
-    explicit TBoxAnswer(QMessageBox::StandardButton Button) {
-        auto* Timer = new QTimer(qApp);
-        QObject::connect(Timer, &QTimer::timeout, [this, Timer, Button] {
-            if (auto* Box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-                Text = Box->text();
-                ++Seen;
-                Box->button(Button)->click();
-                Timer->deleteLater();
-            }
-        });
-        Timer->start(10);
-    }
-};
 
 void Plant(const QString& Folder) {
     QDir().mkpath(Folder);

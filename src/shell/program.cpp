@@ -1,0 +1,29 @@
+#include "shell/program.h"
+
+#include "chat/channellist_main.h"
+#include "chat/chat_main.h"
+#include "chat/chatmod_main.h"
+#include "chat/info_main.h"
+#include "chat/motd_main.h"
+#include "shell/scmorrow_main.h"
+#include "shell/splash_main.h"
+#include "shell/tip_main.h"
+
+TProgramWindows::TProgramWindows() {
+    Main = Tsc_form::Create<Tscmorrow_form>();
+    Splash = Tsplash_form::Create<Tmorrowsplash_form>();
+    // Owned by the main window until they dock into its tabbed area, then by that.
+    new TChatModule(Main.get());
+    for (QWidget* Window : std::initializer_list<QWidget*>{
+             new Tchat_form(Main.get()), new Tchannellist_form(Main.get()),
+             new Tinfo_form(Main.get()), new Tmotd_form(Main.get())})
+        Window->hide();
+    Main->ApplySkin(true);
+    Tips = Ttip_form::Create<Tmorrowtip_form>();
+}
+
+TProgramWindows::~TProgramWindows() {
+    Tips.reset();
+    Splash.reset();
+    Main.reset();
+}

@@ -1,0 +1,67 @@
+// The tips window: a few hints on using the browser, shown at start until the user turns it off.
+#pragma once
+
+#include <QDialog>
+#include <QList>
+#include <QStringList>
+#include <memory>
+
+class QCheckBox;
+class QFrame;
+class QLabel;
+class QPushButton;
+class QVBoxLayout;
+
+class Ttip_form : public QDialog {
+    Q_OBJECT
+public:
+    // Builds the window and records it as the program's tips window; it shows at once unless
+    // the user turned the tips off. Title names the program in the captions (the application's
+    // display name when empty).
+    template <class T = Ttip_form>
+    static std::unique_ptr<T> Create(QWidget* Parent = nullptr, const QString& Title = {}) {
+        std::unique_ptr<T> Form(new T(Parent));
+        Form->FormCreate(Title);
+        return Form;
+    }
+    ~Ttip_form() override;
+
+    static constexpr int ClientWidth = 394, ClientHeight = 357;
+
+    QFrame* tippanel;
+    QLabel* tipicon;
+    QLabel* toplabel;
+    QFrame* topline;
+    QList<QLabel*> tiplabels; // one per tip
+    QLabel* helplabel;
+    QLabel* commentslabel;
+    QCheckBox* showtips;
+    QPushButton* close_butt;
+
+protected:
+    explicit Ttip_form(QWidget* Parent);
+    virtual void FormCreate(const QString& Title);
+    // Each tip as its lines; the window puts "• " before the first and two blanks before the
+    // others.
+    virtual QList<QStringList> Tips() const;
+    void BuildTips();
+
+    void showtipsClick();
+    void close_buttClick();
+    void helplabelClick();
+    void commentslabelClick();
+
+private:
+    QVBoxLayout* TipLines; // between the title's line and the links
+};
+
+// The edition's tips are the ones the base window carries.
+class Tmorrowtip_form : public Ttip_form {
+    Q_OBJECT
+protected:
+    using Ttip_form::Ttip_form;
+    friend class Ttip_form; // Create
+};
+
+// The program's tips window while it exists, set by FormCreate.
+extern Ttip_form* tip_form;

@@ -1,0 +1,172 @@
+// Favourites and launching from the main window, against the lab.
+#include "config/morrowconfig_main.h"
+#include "mainwindowfixture.h"
+
+#include <QLineEdit>
+#include <QStandardPaths>
+#include <QToolButton>
+
+namespace {
+QByteArray FileText(const QString& Path) {
+    QFile File(Path);
+    return File.open(QIODevice::ReadOnly) ? File.readAll() : QByteArray();
+}
+} // namespace
+
+class TestFavorites : public QObject {
+    Q_OBJECT
+private slots:
+    void cleanup() { QCOMPARE(QApplication::activeModalWidget(), nullptr); }
+    void addTwiceKeepsOne();
+    void favoritesViewAndBack();
+    void removingTheLastFavorite();
+    void emptyFavoritesMessage();
+    void fileAcrossRestarts();
+    void launchSelected();
+};
+
+void TestFavorites::addTwiceKeepsOne() {
+    TMainWindowFixture F;
+    QVERIFY(F.Start(TLabFarm::MakeConfigs(3)));
+    QVERIFY(F.Refresh());
+    F.SelectRows({1});
+    F.Main->AddtoFavorites->trigger();
+    F.Main->AddtoFavoritesExecute();
+    const TCustomServer* S = F.Model()->ServerAt(1);
+    QCOMPARE(F.Main->Favorites, QStringList{QString(S->Address + ':' + S->QueryPort)});
+    QVERIFY(!F.Main->AddtoFavorites->isEnabled() && F.Main->RemoveFromFavorites->isEnabled());
+    // A mixed selection offers both.
+    F.SelectRows({0, 1});
+    F.Main->UpdateActionStates();
+    QVERIFY(F.Main->AddtoFavorites->isEnabled() && F.Main->RemoveFromFavorites->isEnabled());
+}
+
+void TestFavorites::favoritesViewAndBack() {
+    TMainWindowFixture F;
+    QVERIFY(F.Start(TLabFarm::MakeConfigs(6)));
+    QVERIFY(F.Refresh());
+    QStringList Before;
+    for (int R = 0; R < 6; ++R)
+        Before << F.Model()->Text(R, 0);
+    F.SelectRows({0, 3});
+    F.Main->AddtoFavoritesExecute();
+
+    const int Asked = F.LabQueries();
+    F.Main->fav_butt->click();
+    QVERIFY(F.Main->fav_butt->isChecked());
+    QTRY_VERIFY(!F.Main->Updating);
+    QCOMPARE(F.Model()->rowCount(), 2);
+    QCOMPARE(F.LabQueries(), Asked + 2); // the favourites alone, no master
+    QCOMPARE(F.Master.Connections(), 1);
+
+    // Back to the full list: the earlier rows, in their order, without asking anyone.
+    F.Main->fav_butt->click();
+    QVERIFY(!F.Main->fav_butt->isChecked());
+    QCOMPARE(F.Model()->rowCount(), 6);
+    QStringList After;
+    for (int R = 0; R < 6; ++R)
+        After << F.Model()->Text(R, 0);
+    QCOMPARE(After, Before);
+    QTest::qWait(100);
+    QCOMPARE(F.LabQueries(), Asked + 2);
+}
+
+void TestFavorites::removingTheLastFavorite() {
+    TMainWindowFixture F;
+    QVERIFY(F.Start(TLabFarm::MakeConfigs(4)));
+    QVERIFY(F.Refresh());
+    F.SelectRows({2});
+    F.Main->AddtoFavoritesExecute();
+    F.Main->fav_butt->click();
+    QTRY_VERIFY(!F.Main->Updating);
+    QCOMPARE(F.Model()->rowCount(), 1);
+    // Removing it refreshes; with no favourites left the full list is fetched again.
+    F.SelectRows({0});
+    F.Main->RemoveFromFavorites->trigger();
+    QVERIFY(F.Main->Favorites.isEmpty());
+    QTRY_VERIFY(!F.Main->Updating);
+    QVERIFY(!F.Main->fav_butt->isChecked());
+    QCOMPARE(F.Model()->rowCount(), 4);
+    QCOMPARE(F.Master.Connections(), 2);
+}
+
+void TestFavorites::emptyFavoritesMessage() {
+    TMainWindowFixture F;
+    QVERIFY(F.Start(TLabFarm::MakeConfigs(1)));
+    TBoxAnswer Box(QMessageBox::Ok);
+    F.Main->fav_butt->click();
+    QCOMPARE(Box.Text, QString("You do not have any servers on your favorites list.\nTo add a "
+                               "server to your favorites list, right click it and select 'Add "
+                               "to Favorites'"));
+    QVERIFY(!F.Main->fav_butt->isChecked());
+}
+
+void TestFavorites::fileAcrossRestarts() {
+    TMainWindowFixture F;
+    QVERIFY(F.Start(TLabFarm::MakeConfigs(2)));
+    const QString File = F.Home.path() + "/tarnwickfavors.txt";
+    QCOMPARE(F.Main->FavoritesFile, File);
+    QVERIFY(!QFile::exists(File));
+    // A hand-edited file, unsorted, with a key that has no port.
+    F.Close();
+    {
+        QFile Out(File);
+        QVERIFY(Out.open(QIODevice::WriteOnly));
+        Out.write("127.0.0.1:" + QByteArray::number(F.Farm.Port(1)) + "\n127.0.0.1\r\n");
+    }
+    F.Open();
+    QCOMPARE(F.Main->Favorites.size(), 2);
+    F.Main->fav_butt->click();
+    QCOMPARE(F.Main->RefreshTargets.size(), 2);
+    QCOMPARE(F.Main->RefreshTargets[0]->QueryPort, QByteArray("1400"));
+    QTRY_VERIFY_WITH_TIMEOUT(!F.Main->Updating, 10000);
+    F.Restart();
+    // Rewritten at shutdown: sorted, one key a line, CR LF.
+    QCOMPARE(FileText(File),
+             "127.0.0.1\r\n127.0.0.1:" + QByteArray::number(F.Farm.Port(1)) + "\r\n");
+    QVERIFY(!QFile::exists(File + ".tmp"));
+}
+
+void TestFavorites::launchSelected() {
+    TMainWindowFixture F;
+    QList<TLabServerConfig> Configs = TLabFarm::MakeConfigs(1);
+    Configs[0].HostPort = "7777";
+    QVERIFY(F.Start(Configs));
+    QVERIFY(F.Refresh());
+    {
+        TBoxAnswer Box(QMessageBox::Ok);
+        F.Main->LaunchExecute();
+        QCOMPARE(Box.Text, QString("You must select a server to launch"));
+    }
+    // A stand-in game that writes down where it ran and what it was given.
+    const QString Game = F.Home.path() + "/game/";
+    QFile Script(Game + "fakegame.sh");
+    QVERIFY(Script.open(QIODevice::WriteOnly));
+    Script.write("#!/bin/sh\npwd > \"$0.cwd\"\nprintf '%s\\n' \"$@\" > \"$0.args\"\n");
+    Script.close();
+    Script.setPermissions(Script.permissions() | QFile::ExeOwner);
+    auto* Config = static_cast<Tmorrowconfig_form*>(F.Main->config.get());
+    Config->GameExecutable = "fakegame.sh";
+    Config->nick->setText("Bob Smith");
+    Config->modelbox->setEditText("Mage");
+    Config->skinbox->setEditText("Ember");
+    F.SelectRows({0});
+    QTest::keyClick(F.Main->serverview, Qt::Key_Return);
+    QTRY_VERIFY(QFile::exists(Game + "fakegame.sh.args"));
+    const QString Address = QString::fromLatin1(F.Model()->ServerAt(0)->Address);
+    QCOMPARE(FileText(Game + "fakegame.sh.args"),
+             (Address + ":7777?name=Bob Smith?class=Morrowi.Mage?skin=Ember\n").toUtf8());
+    QCOMPARE(QDir(QString::fromUtf8(FileText(Game + "fakegame.sh.cwd").trimmed())).canonicalPath(),
+             QDir(Game).canonicalPath());
+    QVERIFY(Config->LaunchedProcessId > 0);
+
+    // The game is not there: said so, nothing started.
+    Config->GameExecutable = "missing.exe";
+    TBoxAnswer Box(QMessageBox::Ok);
+    F.Main->LaunchExecute();
+    QCOMPARE(Box.Text, "The file to launch (" + Game +
+                           "missing.exe) does not exist, check your configuration");
+}
+
+QTEST_MAIN(TestFavorites)
+#include "tst_favorites.moc"
