@@ -7,8 +7,8 @@ SCOUTLY_BUILD=${SCOUTLY_BUILD:-$SCOUTLY_ROOT/build}
 # Build tools and libraries, then the programs the tests talk to.
 SCOUTLY_PACKAGES=(
     cmake ninja-build g++ pkg-config
-    qt6-base-dev fonts-dejavu-core
-    qstat
+    qt6-base-dev libcurl4-openssl-dev fonts-dejavu-core
+    qstat microsocks dante-server tinyproxy
 )
 
 scoutly_ensure_packages() {

@@ -69,6 +69,13 @@ constexpr TErrorText ErrorTexts[] = {
     {11002, "Non authoritative - host not found"},
     {11003, "Non recoverable error"},
     {11004, "Valid name, no data record of requested type"},
+    // The proxy conversation of the chat connection (not Winsock's own).
+    {20001, "SOCKS proxy refused the connection"},
+    {20002, "SOCKS authentication failed"},
+    {20003, "SOCKS proxy sent an invalid reply"},
+    {20004, "SOCKS proxy closed the connection"},
+    {20005, "SOCKS proxy did not answer"},
+    {20006, "SOCKS proxy not found"},
 };
 
 struct TErrnoCode {
@@ -151,6 +158,18 @@ int WinsockErrorFromQt(QAbstractSocket::SocketError Error, const QString& ErrorS
         return 10035;
     case QAbstractSocket::OperationError:
         return 10022;
+    case QAbstractSocket::ProxyConnectionRefusedError:
+        return 20001;
+    case QAbstractSocket::ProxyAuthenticationRequiredError:
+        return 20002;
+    case QAbstractSocket::ProxyProtocolError:
+        return 20003;
+    case QAbstractSocket::ProxyConnectionClosedError:
+        return 20004;
+    case QAbstractSocket::ProxyConnectionTimeoutError:
+        return 20005;
+    case QAbstractSocket::ProxyNotFoundError:
+        return 20006;
     default:
         return 0;
     }
@@ -270,34 +289,42 @@ bool TTCPClient::Open() {
     return SocketState == ssOpen;
 }
 
-void TTCPClient::Connect(const QHostAddress& Address, quint16 PortNumber) {
+QTcpSocket* TTCPClient::NewSocket() {
     Sock.reset(new QTcpSocket);
     QTcpSocket* S = Sock.get();
     S->setProxy(QNetworkProxy::NoProxy);
-    if (Authorized && !BindAuthorized(S)) {
-        Close();
-        return;
-    }
-    connect(S, &QTcpSocket::connected, this, [this, S] {
-        // Qt hands out a connecting socket's descriptor only once it is connected.
-        Socket = int(S->socketDescriptor());
-        SocketState = ssConnected;
-        FireEvent(OnConnect, this, Socket);
-    });
-    connect(S, &QTcpSocket::readyRead, this, [this] { FireEvent(OnData, this, Socket); });
-    connect(S, &QTcpSocket::disconnected, this, [this] {
-        const int Handle = Socket;
-        Close();
-        FireEvent(OnClose, this, Handle);
-    });
+    connect(S, &QTcpSocket::connected, this, [this] { SocketConnected(); });
+    connect(S, &QTcpSocket::readyRead, this, [this] { SocketReadyRead(); });
+    connect(S, &QTcpSocket::disconnected, this, [this] { SocketDisconnected(); });
     connect(S, &QTcpSocket::errorOccurred, this, [this, S](QAbstractSocket::SocketError E) {
         // A peer's close (graceful or reset) arrives as the close event, not as an error.
         if (E == QAbstractSocket::RemoteHostClosedError) return;
         ReportQtError(S);
     });
+    return S;
+}
+
+void TTCPClient::Connect(const QHostAddress& Address, quint16 PortNumber) {
+    QTcpSocket* S = NewSocket();
+    if (Authorized && !BindAuthorized(S)) {
+        Close();
+        return;
+    }
     S->setSocketOption(QAbstractSocket::LowDelayOption, 1);
     S->connectToHost(Address, PortNumber);
-    Socket = int(S->socketDescriptor());
+}
+
+void TTCPClient::Established() {
+    // Qt hands out a connecting socket's descriptor only once it is connected.
+    Socket = int(Sock->socketDescriptor());
+    SocketState = ssConnected;
+    FireEvent(OnConnect, this, Socket);
+}
+
+void TTCPClient::SocketDisconnected() {
+    const int Handle = Socket;
+    Close();
+    FireEvent(OnClose, this, Handle);
 }
 
 void TTCPClient::Close() {

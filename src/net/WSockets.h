@@ -100,8 +100,8 @@ public:
     TSocketEvent OnConnect;
     TSocketEvent OnClose;
 
-    bool Open();
-    void Close();
+    virtual bool Open();
+    virtual void Close();
     void SendText(const QByteArray& Text);
     int SendBuf(const char* Buffer, int Length);
     QByteArray ReceiveText();
@@ -109,8 +109,16 @@ public:
     // The local end of the connection (what the peer sees); empty when not connected.
     QByteArray LocalAddress() const;
 
-private:
-    void Connect(const QHostAddress& Address, quint16 PortNumber);
+protected:
+    // A new socket whose signals drive this component's events.
+    QTcpSocket* NewSocket();
+    virtual void Connect(const QHostAddress& Address, quint16 PortNumber);
+    // The socket reached its peer; a proxy may still have to be asked before Established.
+    virtual void SocketConnected() { Established(); }
+    virtual void SocketReadyRead() { FireEvent(OnData, this, Socket); }
+    virtual void SocketDisconnected();
+    // The connection is ready for its owner.
+    void Established();
     later_ptr<QTcpSocket> Sock;
 };
 
