@@ -17,7 +17,11 @@ public:
             while (QTcpSocket* S = Server.nextPendingConnection()) {
                 S->setParent(this);
                 connect(S, &QTcpSocket::readyRead, this, [this, S] { Read(S); });
-                connect(S, &QTcpSocket::disconnected, S, &QObject::deleteLater);
+                // A later socket may reuse this one's address: forget its buffer with it.
+                connect(S, &QTcpSocket::disconnected, this, [this, S] {
+                    Pending.remove(S);
+                    S->deleteLater();
+                });
             }
         });
         return Server.listen(QHostAddress::LocalHost, Port);
@@ -34,6 +38,7 @@ private:
         const qsizetype End = Buffer.indexOf("\r\n\r\n");
         if (End < 0) return;
         const QByteArray Request = Buffer.left(End);
+        Buffer.remove(0, End + 4);
         Requests << Request;
         const QList<QByteArray> Words = Request.split(' ');
         QByteArray Path = Words.value(1);
