@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds if needed and runs the program.
-#   ./run.sh --demo     the program against a lab master and 300 game servers on loopback
+#   ./run.sh --demo     the program against a lab master and 300 game servers on loopback,
+#                       with a private IRC server and chat bots when ngircd is installed
 #   ./run.sh [OPTIONS]  the program (scoutly-lite --help lists the options)
 set -euo pipefail
 source "$(dirname "$0")/scripts/common.sh"
@@ -15,14 +16,10 @@ if [ "${1:-}" != "--demo" ]; then
 fi
 shift
 
-# A lab master listing 300 game servers on loopback (varied names, maps, players and pings,
-# a few silent), and the program in a throwaway home pointed at it: press Refresh.
-out=$(mktemp)
-"$BIN/scoutly-lab" --master-port 0 --servers 300 --silent 6 --split 30 --delay-ms 400 >"$out" &
-lab=$!
-trap 'kill $lab 2>/dev/null; rm -f "$out"' EXIT
-for _ in $(seq 200); do grep -q '^ready$' "$out" && break; sleep 0.05; done
-grep -q '^ready$' "$out" || { echo "scoutly-lab did not start" >&2; exit 1; }
-master=$(awk '$1 == "master" { print $2 }' "$out")
+source "$SCOUTLY_ROOT/scripts/demo.sh"
+scoutly_demo_peers
+chat=()
+if [ -n "$ircport" ]; then chat=(--chat "127.0.0.1:$ircport"); fi
 echo "Lab master server at $master; press Refresh in the window."
-"$BIN/scoutly-lite" --demo --master "$master" "$@"
+if [ -n "$ircport" ]; then echo "IRC server at 127.0.0.1:$ircport, bots in #morrow."; fi
+"$BIN/scoutly-lite" --demo --master "$master" "${chat[@]}" "$@"

@@ -1,11 +1,16 @@
 // scoutly-lab: loopback stand-ins for the servers Scoutly Lite talks to, for tests,
 // benchmarks and the demo.
+#include "labchatbot.h"
 #include "labgameserver.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QEventLoop>
+#include <QRandomGenerator>
+#include <QRegularExpression>
 #include <QSocketNotifier>
 #include <QTimer>
+#include <algorithm>
 #include <climits>
 #include <csignal>
 #include <cstdio>
@@ -211,6 +216,128 @@ private:
     bool FListening = false;
 };
 
+// Bots in a channel of an IRC server that runs elsewhere; started only with --chat-server.
+class TChatService : public TLabService {
+public:
+    void AddOptions(QCommandLineParser& Parser) override {
+        Parser.addOptions({
+            {"chat-server",
+             "Bots join a channel on the IRC server at HOST:PORT (port default 6667).",
+             "HOST:PORT"},
+            {"chat-channel", "The bots' channel (default #morrow).", "NAME"},
+            {"chat-bots",
+             "Number of bots (default 1: Scout, who greets newcomers and answers !help, "
+             "!servers, hi and private messages); each one more talks about the game.",
+             "N"},
+            {"chat-interval-ms",
+             "Each talker posts a line every A to B ms, at random (default 4000-9000).", "A-B"},
+        });
+    }
+
+    QString Start(const QCommandLineParser& Parser) override {
+        static const QStringList Tuning{"chat-channel", "chat-bots", "chat-interval-ms"};
+        if (!Parser.isSet("chat-server")) {
+            for (const QString& Name : Tuning)
+                if (Parser.isSet(Name)) return "--" + Name + " needs --chat-server";
+            return {};
+        }
+        const auto Server = QRegularExpression("^\\[?([^\\[\\]]+?)\\]?(?::(\\d+))?$")
+                                .match(Parser.value("chat-server"));
+        const uint Port = Server.captured(2).isEmpty() ? 6667 : Server.captured(2).toUInt();
+        if (!Server.hasMatch() || Port == 0 || Port > 65535)
+            return "--chat-server wants HOST:PORT, not \"" + Parser.value("chat-server") + '"';
+        FHost = Server.captured(1);
+        FPort = quint16(Port);
+        FChannel = Parser.isSet("chat-channel") ? Parser.value("chat-channel").toUtf8() : "#morrow";
+        if (FChannel.size() < 2 || !QByteArray("#&").contains(FChannel[0]) ||
+            FChannel.contains(' ') || FChannel.contains(',') || FChannel.contains('\x07'))
+            return "--chat-channel wants a name starting with # or &, without spaces or commas";
+        int Bots = 1, Min = 4000, Max = 9000;
+        QString Error;
+        if (!ReadInt(Parser, "chat-bots", 1, 50, Bots, Error)) return Error;
+        if (Parser.isSet("chat-interval-ms")) {
+            const auto Range = QRegularExpression("^(\\d{1,6})(?:-(\\d{1,6}))?$")
+                                   .match(Parser.value("chat-interval-ms"));
+            Min = Range.captured(1).toInt();
+            Max = Range.captured(2).isEmpty() ? Min : Range.captured(2).toInt();
+            if (!Range.hasMatch() || Min < 100 || Max < Min)
+                return "--chat-interval-ms wants A-B with 100 <= A <= B, not \"" +
+                       Parser.value("chat-interval-ms") + '"';
+        }
+
+        static const QList<QByteArray> Names{"Thorn", "Lyra", "Kestrel", "Rook", "Wren"};
+        QList<QByteArray> Talkers;
+        for (int I = 0; I < Bots - 1; ++I)
+            Talkers.append(Names[I % Names.size()] +
+                           (I < Names.size() ? "" : QByteArray::number(I / Names.size() + 1)));
+        const auto Add = [&](TLabChatBotConfig C) {
+            C.Channel = FChannel;
+            C.Seed = QRandomGenerator::global()->generate();
+            FBots.push_back(std::make_unique<TLabChatBot>(C));
+        };
+        TLabChatBotConfig Helper;
+        Helper.Topic = "Welcome to " + FChannel + " — play nice, frag hard";
+        Add(Helper);
+        for (const QByteArray& Nick : Talkers) {
+            TLabChatBotConfig C;
+            C.Nick = Nick;
+            C.Helper = false;
+            C.Talker = true;
+            C.MinIntervalMs = Min;
+            C.MaxIntervalMs = Max;
+            C.Friends = Talkers;
+            Add(C);
+        }
+
+        // The helper goes first so it opens the channel and sets the topic.
+        QEventLoop Wait;
+        const auto AllIn = [this] {
+            return std::all_of(FBots.begin(), FBots.end(), [](auto& B) { return B->InChannel(); });
+        };
+        for (const auto& Bot : FBots)
+            QObject::connect(Bot.get(), &TLabChatBot::Joined, &Wait, [&, AllIn] {
+                if (AllIn()) Wait.quit();
+            });
+        QObject::connect(
+            FBots.front().get(), &TLabChatBot::Joined, FBots.front().get(),
+            [this] {
+                for (std::size_t I = 1; I < FBots.size(); ++I)
+                    FBots[I]->Start(FHost, FPort);
+            },
+            Qt::SingleShotConnection);
+        // Nobody answering is no reason to hold up the rest of the lab.
+        QObject::connect(FBots.front().get(), &TLabChatBot::Failed, &Wait, [&] {
+            if (!FBots.front()->InChannel()) Wait.quit();
+        });
+        FBots.front()->Start(FHost, FPort);
+        QTimer::singleShot(4000, &Wait, &QEventLoop::quit);
+        Wait.exec();
+        FJoined =
+            int(std::count_if(FBots.begin(), FBots.end(), [](auto& B) { return B->InChannel(); }));
+        if (FJoined < Bots)
+            std::fprintf(
+                stderr,
+                "scoutly-lab: only %d of %d chat bots are in %s on %s:%u (%s); they keep trying\n",
+                FJoined, Bots, FChannel.constData(), qPrintable(FHost), FPort,
+                qPrintable(FBots.front()->LastError().isEmpty() ? QStringLiteral("no answer")
+                                                                : FBots.front()->LastError()));
+        return {};
+    }
+
+    QList<QByteArray> Lines() const override {
+        if (FBots.empty()) return {};
+        return {"chat " + FHost.toUtf8() + ':' + QByteArray::number(FPort) + ' ' + FChannel + ' ' +
+                QByteArray::number(FJoined)};
+    }
+
+private:
+    QString FHost;
+    quint16 FPort = 0;
+    QByteArray FChannel;
+    std::vector<std::unique_ptr<TLabChatBot>> FBots;
+    int FJoined = 0;
+};
+
 int SignalPipe[2] = {-1, -1};
 
 void OnSignal(int) {
@@ -245,6 +372,7 @@ int main(int argc, char* argv[]) {
     auto Games = std::make_unique<TGameService>();
     Services.push_back(std::make_unique<TMasterService>(*Games));
     Services.push_back(std::move(Games));
+    Services.push_back(std::make_unique<TChatService>());
 
     QCommandLineParser Parser;
     Parser.setApplicationDescription(
@@ -252,11 +380,16 @@ int main(int argc, char* argv[]) {
         "Game servers answer the UDP key/value status query (\\status\\, and \\basic\\,\n"
         "\\info\\, \\rules\\, \\players\\); Half-Life servers answer the binary info,\n"
         "players and rules queries. The master server (TCP) sends a challenge, checks the\n"
-        "client's validation and lists the servers of the requested game.\n\n"
+        "client's validation and lists the servers of the requested game.\n"
+        "With --chat-server, bots join a channel of an IRC server that runs elsewhere: Scout\n"
+        "greets whoever joins, sets the topic and answers !help, !servers, hi and private\n"
+        "messages; the others chat about the game. If they are not all in after 4 s, a note\n"
+        "goes to stderr and they keep trying.\n\n"
         "Once everything listens it prints one line per server,\n"
         "  master 127.0.0.1:PORT\n"
         "  game 127.0.0.1:PORT <host name>\n"
         "  hl 127.0.0.1:PORT <server name>\n"
+        "  chat HOST:PORT CHANNEL BOTS   (BOTS: how many have joined)\n"
         "then the line \"ready\". It runs until SIGINT or SIGTERM (exit status 0) or until\n"
         "--duration elapses. Bad arguments or ports in use: a message on stderr, exit status 1.");
     Parser.addHelpOption();

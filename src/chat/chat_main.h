@@ -1,11 +1,18 @@
-// A chat window: one per channel, docked in the browser's tabbed area.
+// A chat window: the text of one IRC channel, its people, an input line with a small command
+// language and a column of buttons. Docked in the browser's tabbed area; one per channel.
 #pragma once
 
+#include <QColor>
 #include <QWidget>
 
+class QLabel;
+class QListWidget;
+class QMenu;
 class QTextBrowser;
 class QToolButton;
 class TCRTEdit;
+class TChannel;
+class TIRCClient;
 struct TSkinColors;
 
 class Tchat_form : public QWidget {
@@ -14,12 +21,60 @@ public:
     explicit Tchat_form(QWidget* Parent = nullptr);
     ~Tchat_form() override;
 
-    void AddSystemLine(const QString& Text);
+    void AddLine(const QString& Text, const QColor& Color);
+    void ScrollToEnd();
     void ApplyColors(const TSkinColors& Colors);
+    void ExecuteCommand(const QString& Line);
+    QString SelectedNick();
+    void RefreshNames(TChannel* Channel);
+    void ShowTopic(const QString& Nick, TChannel* Channel);
+    // This window is the one being looked at.
+    void Activated();
+    // Compatibility with the first window's early users.
+    void AddSystemLine(const QString& Text) { AddLine("*** " + Text, QColor(0xFF, 0, 0)); }
 
-    QTextBrowser* chatview;
+    TChannel* Channel = nullptr;
+    TIRCClient* Client = nullptr;
+    bool ForceScroll = true;
+
+    QLabel* topiclabel;
+    QTextBrowser* mainchat;
     TCRTEdit* mainline;
+    QListWidget* name_box = nullptr;
+    QWidget* buttonpanel;
+    QToolButton* connect_butt;
+    QToolButton* leavechan_butt;
+    QToolButton* chanlist_butt;
+    QToolButton* sendmsg_butt;
+    QToolButton* sendfile_butt;
     QToolButton* chanlock_butt;
+    QToolButton* kick_butt;
+    QToolButton* kickban_butt;
+    QMenu* PopupMenu1;
+
+    // Line colours.
+    static inline const QColor Black{0, 0, 0}, Blue{0, 0, 0xFF}, Green{0, 0x80, 0},
+        Purple{0x80, 0, 0x80}, Orange{0xFF, 0x80, 0}, Red{0xFF, 0, 0};
+
+protected:
+    bool eventFilter(QObject* Watched, QEvent* Event) override;
+    void showEvent(QShowEvent* Event) override;
+
+private:
+    void mainlineEnterKey();
+    void connect_buttClick();
+    void leavechan_buttClick();
+    void chanlist_buttClick();
+    void sendmsg_buttClick();
+    void sendfile_buttClick();
+    void kick_buttClick();
+    void kickban_buttClick();
+    void Whois1Click();
+    QString OwnNick() const;
+    QToolButton* Button(const char* Name, const QString& Hint, const QString& Symbol);
 };
 
+// The window that was shown or activated last: it gets what belongs to no channel.
+extern Tchat_form* CurrentChatWindow;
+// The first chat window, made with the program.
 extern Tchat_form* chat_form;

@@ -169,7 +169,11 @@ void Tconfig_form::BuildChatTab() {
     hidejoins = Named(new QCheckBox("Hide Join/Parts in Chat"), "hidejoins");
     noautoaway = Named(new QCheckBox("Don't set auto-away"), "noautoaway");
     homechanneledit = Edit("homechanneledit");
+    chatserver = Edit("chatserver");
+    chatserver->setPlaceholderText("host or host:port (empty: no chat)");
+    chatserver->setToolTip("The IRC server the chat connects to");
     auto* Form = new QFormLayout;
+    Form->addRow("Chat server:", chatserver);
     Form->addRow("Home Channel:", homechanneledit);
     auto* Layout = new QVBoxLayout(chattab);
     Layout->addWidget(chatconnect);
@@ -324,6 +328,7 @@ void Tconfig_form::RegisterStoredFields() {
     Storage.Add(httpmotdbutt, F);
     Storage.Add(udpmotdbutt, T);
     Storage.Add(homechanneledit, {});
+    Storage.Add(chatserver, {});
     Storage.Add(use_taskbar, F);
     Storage.Add(socksproxyaddr, {});
     Storage.Add(socksproxypass, {});
@@ -457,6 +462,14 @@ QByteArray Tconfig_form::MasterHost() const {
 
 QByteArray Tconfig_form::MasterPort() const {
     return PortOf(masterserver->text().trimmed().toUtf8(), "28900");
+}
+
+QByteArray Tconfig_form::ChatServerHost() const {
+    return HostOf(chatserver->text().trimmed().toUtf8());
+}
+
+QByteArray Tconfig_form::ChatServerPort() const {
+    return PortOf(chatserver->text().trimmed().toUtf8(), "6667");
 }
 
 int Tconfig_form::QueriesAtOnce() const {

@@ -71,6 +71,9 @@ public:
     // The master server field as host and port (port 28900 unless given).
     QByteArray MasterHost() const;
     QByteArray MasterPort() const;
+    // The chat server field as host and port (port 6667 unless given); empty: no chat.
+    QByteArray ChatServerHost() const;
+    QByteArray ChatServerPort() const;
     int QueriesAtOnce() const;
 
     // Edition values (SetDefaults).
@@ -135,6 +138,7 @@ public:
     QCheckBox* hidejoins;
     QCheckBox* noautoaway;
     QLineEdit* homechanneledit;
+    QLineEdit* chatserver;
     QCheckBox* useproxies;
     QGroupBox* proxygroup;
     QLineEdit* proxyaddr;

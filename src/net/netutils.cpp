@@ -231,6 +231,45 @@ QString DisplayText(const QByteArray& Bytes) {
     return Text;
 }
 
+QByteArray StripIrcFormatting(const QByteArray& Text) {
+    QByteArray Result;
+    Result.reserve(Text.size());
+    const auto Digits = [&](qsizetype& I) {
+        for (int N = 0; N < 2 && I < Text.size() && Text[I] >= '0' && Text[I] <= '9'; ++N)
+            ++I;
+    };
+    for (qsizetype I = 0; I < Text.size();) {
+        const char C = Text[I];
+        if (C == '\x03') {
+            ++I;
+            const qsizetype Start = I;
+            Digits(I);
+            // A background only follows a foreground: "\x03,5" keeps its comma.
+            if (I > Start && I + 1 < Text.size() && Text[I] == ',' && Text[I + 1] >= '0' &&
+                Text[I + 1] <= '9') {
+                ++I;
+                Digits(I);
+            }
+        } else if (C == '\x02' || C == '\x0f' || C == '\x16' || C == '\x1d' || C == '\x1f' ||
+                   C == '\x1e') {
+            ++I;
+        } else {
+            Result += C;
+            ++I;
+        }
+    }
+    return Result;
+}
+
+QString ChatText(const QByteArray& Bytes) {
+    QString Text = DisplayText(StripIrcFormatting(Bytes));
+    Text.removeIf([](QChar C) {
+        const char16_t U = C.unicode();
+        return U < 32 || U == 127 || (U >= 0x80 && U <= 0x9f);
+    });
+    return Text;
+}
+
 namespace {
 std::function<void(const QString&)>& OpenURLFailure() {
     static std::function<void(const QString&)> Handler;

@@ -45,6 +45,12 @@ qint64 TickCount();
 
 // Bytes from the wire or a file as text for a person: UTF-8 when valid, else Windows-1252.
 QString DisplayText(const QByteArray& Bytes);
+// Chat text without the colour and formatting codes of IRC clients (\x03 with up to two digits,
+// an optional comma and up to two more; bold, italic, underline, reverse, reset).
+QByteArray StripIrcFormatting(const QByteArray& Text);
+// What a chat line shows: decoded, formatting codes gone, then control characters (C0, DEL,
+// C1) removed from the characters - removing bytes 128..160 from UTF-8 would break it.
+QString ChatText(const QByteArray& Bytes);
 
 // Opens a web address in the user's browser. The core has no windows: the failure message
 // ("Unable to launch web browser - " + URL) goes to the handler the UI installs.

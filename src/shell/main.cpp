@@ -43,10 +43,12 @@ int main(int argc, char** argv) {
     const QCommandLineOption MasterOption(
         "master", "Use this master server (stored like the setting of the same name).",
         "host[:port]");
+    const QCommandLineOption ChatOption(
+        "chat", "Use this chat server (stored like the setting of the same name).", "host[:port]");
     const QCommandLineOption DemoOption(
         "demo", "Run in a throwaway home with a stand-in game folder: nothing of yours is read "
                 "or written.");
-    Parser.addOptions({HomeOption, MasterOption, DemoOption});
+    Parser.addOptions({HomeOption, MasterOption, ChatOption, DemoOption});
     Parser.process(App);
 
     std::unique_ptr<QTemporaryDir> DemoHome;
@@ -57,9 +59,12 @@ int main(int argc, char** argv) {
         SetScoutlyHome(DemoHome->path());
     }
     if (Parser.isSet(DemoOption)) PrepareDemoHome(UserConfigDir());
-    if (Parser.isSet(MasterOption)) {
+    if (Parser.isSet(MasterOption) || Parser.isSet(ChatOption)) {
         TRegistry Registry;
-        Registry.WriteString(FieldsKey, "masterserver_Text", Parser.value(MasterOption));
+        if (Parser.isSet(MasterOption))
+            Registry.WriteString(FieldsKey, "masterserver_Text", Parser.value(MasterOption));
+        if (Parser.isSet(ChatOption))
+            Registry.WriteString(FieldsKey, "chatserver_Text", Parser.value(ChatOption));
     }
 
     InstallUIHooks();

@@ -18,6 +18,13 @@ TProgramWindows::TProgramWindows() {
              new Tchat_form(Main.get()), new Tchannellist_form(Main.get()),
              new Tinfo_form(Main.get()), new Tmotd_form(Main.get())})
         Window->hide();
+    if (channellist_form && chat_module) {
+        TIRCClient* Engine = chat_module->IRCClient1.get();
+        channellist_form->OnRefresh = [Engine] { Engine->List(); };
+        channellist_form->OnJoin = [Engine](const QByteArray& Channel) {
+            Engine->Join(Channel, {});
+        };
+    }
     Main->ApplySkin(true);
     Tips = Ttip_form::Create<Tmorrowtip_form>();
 }

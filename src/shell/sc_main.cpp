@@ -300,13 +300,21 @@ void Tsc_form::FormShow() {
     if (chat_module && chat_form) {
         chat_module->DockSite = pages;
         chat_module->RegisterChatWindow(chat_form);
-        pages->Dock(chat_form);
+        TDockWindow* Dock = pages->Dock(chat_form);
+        // Closing the chat window leaves its channel and docks it back.
+        Dock->OnCloseQuery = [Dock] {
+            chat_form->leavechan_butt->click();
+            if (Dock->isFloating()) Dock->setFloating(false);
+            return false;
+        };
     }
     if (info_form) pages->Dock(info_form);
     if (motd_form) pages->Dock(motd_form);
     // Looking at the players or the news is not looking at the chat.
     pages->OnWindowActivated = [](QWidget* Window) {
-        if (chat_module && (Window == info_form || Window == motd_form))
+        if (auto* Chat = qobject_cast<Tchat_form*>(Window))
+            Chat->Activated();
+        else if (chat_module && (Window == info_form || Window == motd_form))
             chat_module->SetChatActive(false);
     };
     const QList<TDockWindow*> Docks = pages->Docks();

@@ -49,7 +49,7 @@ int CompareLowered(QStringView A, QStringView B) {
 
 // ---- model ----------------------------------------------------------------------------------
 
-TServerListModel::TServerListModel(QObject* Parent) : QAbstractTableModel(Parent) {}
+TServerListModel::TServerListModel(QObject* Parent) : TSortableTableModel(Parent) {}
 
 TServerListModel::~TServerListModel() = default;
 
@@ -202,20 +202,7 @@ void TServerListModel::sort(int Column, Qt::SortOrder Order) {
     }
 
     emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
-    std::vector<TRow> Sorted;
-    Sorted.reserve(Rows.size());
-    std::vector<int> NewRow(Rows.size());
-    for (size_t I = 0; I < Sequence.size(); ++I) {
-        Sorted.push_back(std::move(Rows[Sequence[I]]));
-        NewRow[Sequence[I]] = int(I);
-    }
-    Rows.swap(Sorted);
-    const QModelIndexList From = persistentIndexList();
-    QModelIndexList To;
-    To.reserve(From.size());
-    for (const QModelIndex& Index : From)
-        To.append(index(NewRow[Index.row()], Index.column()));
-    changePersistentIndexList(From, To);
+    ApplyOrder(Rows, Sequence);
     IndexRows();
     emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
 }

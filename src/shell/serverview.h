@@ -2,9 +2,10 @@
 // and cached), the delegate that draws the status pictures, and the tree view that shows them.
 #pragma once
 
+#include "shell/sortabletablemodel.h"
+
 #include "masterlist/customserverlist.h"
 
-#include <QAbstractTableModel>
 #include <QHash>
 #include <QPixmap>
 #include <QStyledItemDelegate>
@@ -15,7 +16,7 @@
 
 class TRegistry;
 
-class TServerListModel : public QAbstractTableModel {
+class TServerListModel : public TSortableTableModel {
     Q_OBJECT
 public:
     static constexpr int ColumnSlots = 6;

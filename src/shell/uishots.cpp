@@ -1,9 +1,15 @@
-// scoutly-shots DIR [--master HOST:PORT]: pictures of the program's windows, drawn offscreen,
-// for reviewing how they look without a desktop. Runs in a throwaway home so no real settings
-// are touched. With a master server, the main window is shown after a full refresh.
+// scoutly-shots DIR [--master HOST:PORT [--chat HOST:PORT]]: pictures of the program's
+// windows, drawn offscreen, for reviewing how they look without a desktop. Runs in a throwaway
+// home so no real settings are touched. With a master server, the main window is shown after a
+// full refresh; with a chat server, also its chat tab once others have talked, and the channel
+// list.
+#include "chat/channellist_main.h"
+#include "chat/chat_main.h"
+#include "chat/chatmod_main.h"
 #include "config/morrowconfig_main.h"
 #include "config/paths.h"
 #include "config/settingsstore.h"
+#include "shell/dockarea.h"
 #include "shell/program.h"
 #include "shell/scmorrow_main.h"
 #include "shell/serverview.h"
@@ -18,6 +24,7 @@
 #include <QRegularExpression>
 #include <QTabWidget>
 #include <QTemporaryDir>
+#include <QTextBrowser>
 #include <QTextStream>
 #include <QToolButton>
 
@@ -53,7 +60,32 @@ void Wait(int Ms, const std::function<bool()>& Done) {
         QApplication::processEvents(QEventLoop::AllEvents, 50);
 }
 
-int ShootProgram(const QString& Folder, const QString& Master) {
+// The chat tab once the channel has seen some talk, then the server's channel list.
+int ShootChat(Tsc_form& Main, const QString& Folder) {
+    const auto Channel = [] {
+        for (Tchat_form* Window : chat_module->ChatWindows)
+            if (Window->Channel) return Window;
+        return static_cast<Tchat_form*>(nullptr);
+    };
+    Wait(20000, [&] {
+        const Tchat_form* Window = Channel();
+        return Window && Window->mainchat->document()->blockCount() >= 12;
+    });
+    if (!Channel()) {
+        QTextStream(stderr) << "scoutly-shots: the chat never joined a channel\n";
+        return 0;
+    }
+    Main.pages->Activate(Channel());
+    int Written = Save(&Main, Folder, "chat");
+    Channel()->chanlist_butt->click();
+    Wait(5000, [] { return channellist_form->channelview->model()->rowCount() > 0; });
+    Wait(500, [] { return false; });
+    Written += Save(channellist_form, Folder, "channels");
+    channellist_form->hide();
+    return Written;
+}
+
+int ShootProgram(const QString& Folder, const QString& Master, const QString& Chat) {
     {
         const QString Game = UserConfigDir() + "/game/";
         QDir().mkpath(Game);
@@ -61,7 +93,9 @@ int ShootProgram(const QString& Folder, const QString& Master) {
         TRegistry Registry;
         Registry.WriteString(FieldsKey, "program_dir_Text", Game);
         Registry.WriteString(FieldsKey, "masterserver_Text", Master);
-        Registry.WriteString(FieldsKey, "chatconnect_Checked", "False");
+        Registry.WriteString(FieldsKey, "chatconnect_Checked", Chat.isEmpty() ? "False" : "True");
+        Registry.WriteString(FieldsKey, "chatserver_Text", Chat);
+        Registry.WriteString(FieldsKey, "nick_Text", "Shutter");
     }
     TProgramWindows Windows;
     int Written = Save(Windows.Splash.get(), Folder, "splash");
@@ -80,6 +114,7 @@ int ShootProgram(const QString& Folder, const QString& Master) {
             break;
         }
     Written += Save(&Main, Folder, "main");
+    if (!Chat.isEmpty()) Written += ShootChat(Main, Folder);
     return Written;
 }
 } // namespace
@@ -90,15 +125,19 @@ int main(int argc, char** argv) {
     QApplication::setApplicationDisplayName("Scoutly Lite");
     InstallUIHooks();
     QStringList Arguments = App.arguments().mid(1);
-    QString Master;
-    if (const qsizetype At = Arguments.indexOf("--master"); At >= 0 && At + 1 < Arguments.size()) {
-        Master = Arguments[At + 1];
-        Arguments.remove(At, 2);
-    }
+    const auto Take = [&](const QString& Option) {
+        QString Value;
+        if (const qsizetype At = Arguments.indexOf(Option); At >= 0 && At + 1 < Arguments.size()) {
+            Value = Arguments[At + 1];
+            Arguments.remove(At, 2);
+        }
+        return Value;
+    };
+    const QString Master = Take("--master"), Chat = Take("--chat");
     if (Arguments.size() != 1 || Arguments[0].startsWith('-')) {
-        QTextStream(stderr)
-            << "usage: scoutly-shots DIR [--master HOST:PORT]   (writes PNG pictures "
-               "of the windows)\n";
+        QTextStream(stderr) << "usage: scoutly-shots DIR [--master HOST:PORT [--chat HOST:PORT]]   "
+                               "(writes PNG pictures "
+                               "of the windows)\n";
         return 1;
     }
     const QString Folder = Arguments[0];
@@ -116,6 +155,6 @@ int main(int argc, char** argv) {
         auto Base = Tconfig_form::Create<Tconfig_form>();
         Written += ShootDialog(*Base, Folder, "config-base-");
     }
-    if (!Master.isEmpty()) Written += ShootProgram(Folder, Master);
+    if (!Master.isEmpty()) Written += ShootProgram(Folder, Master, Chat);
     return Written > 0 ? 0 : 2;
 }

@@ -1,6 +1,9 @@
 // The lab's servers are what every query and master-list test stands on, so they are checked
-// on the wire: with raw sockets, through the scoutly-lab program and against qstat.
+// on the wire: with raw sockets, through the scoutly-lab program and against qstat. Its chat
+// bots are checked from a bare IRC connection on a real server.
+#include "labchatbot.h"
 #include "labgameserver.h"
+#include "peers/ngircd.h"
 
 #include <QElapsedTimer>
 #include <QHash>
@@ -235,6 +238,44 @@ struct TReader {
     }
 };
 
+// A bare IRC user that keeps every line it gets.
+struct TIrcUser {
+    explicit TIrcUser(quint16 Port, const QByteArray& Nick) : Nick(Nick) {
+        QObject::connect(&Socket, &QTcpSocket::readyRead, [this] {
+            Partial += Socket.readAll();
+            for (qsizetype End; (End = Partial.indexOf("\r\n")) >= 0; Partial.remove(0, End + 2))
+                Lines.append(Partial.left(End));
+        });
+        Socket.connectToHost(QHostAddress::LocalHost, Port);
+        Send("NICK " + Nick);
+        Send("USER u 0 * :u");
+    }
+    void Send(const QByteArray& Line) { Socket.write(Line + "\r\n"); }
+    // The first line at or after From that matches, waiting for it; empty after WaitMs.
+    QByteArray Await(const QString& Pattern, qsizetype From = 0, int WaitMs = 3000) {
+        const QRegularExpression Re(Pattern);
+        QByteArray Found;
+        (void)QTest::qWaitFor(
+            [&] {
+                for (qsizetype I = From; I < Lines.size() && Found.isEmpty(); ++I)
+                    if (Re.match(QString::fromUtf8(Lines[I])).hasMatch()) Found = Lines[I];
+                return !Found.isEmpty();
+            },
+            WaitMs);
+        return Found;
+    }
+    // Joins and waits for the channel's names; returns them.
+    QByteArray Join(const QByteArray& Channel) {
+        Send("JOIN " + Channel);
+        return Await(" 353 " + Nick + " . " + Channel + " :");
+    }
+
+    QByteArray Nick;
+    QTcpSocket Socket;
+    QByteArrayList Lines;
+    QByteArray Partial;
+};
+
 } // namespace
 
 class TestLab : public QObject {
@@ -257,10 +298,36 @@ private slots:
     void hl_data();
     void hl();
     void programMaster();
+    void chatHelper_data();
+    void chatHelper();
+    void chatTalker();
+    void chatProgram_data();
+    void chatProgram();
 
 private:
+    // ngircd and a helper bot holding the channel, started by the first chat test.
+    bool ChatUp();
+
     QUdpSocket FBusyPort;
+    TPeer FIrc;
+    std::unique_ptr<TLabChatBot> FHelper;
+    int FVisitors = 0;
 };
+
+bool TestLab::ChatUp() {
+    if (FHelper) return true;
+    if (!FIrc.Why.isEmpty() || !StartNgircd(FIrc)) return false; // failed before: same reason
+    TLabChatBotConfig C;
+    C.Topic = "Lab topic — frag hard";
+    auto Helper = std::make_unique<TLabChatBot>(C);
+    Helper->Start("127.0.0.1", FIrc.Port);
+    if (!QTest::qWaitFor([&] { return Helper->InChannel(); }, 5000)) {
+        FIrc.Why = "the helper never joined: " + Helper->LastError();
+        return false;
+    }
+    FHelper = std::move(Helper);
+    return true;
+}
 
 void TestLab::reply_data() {
     QTest::addColumn<TLabServerConfig>("config");
@@ -719,6 +786,139 @@ void TestLab::programMaster() {
     Port = quint16(Lists["m"].mid(Lists["m"].indexOf(':') + 1).toUInt());
     QCOMPARE(AskMaster(Port, "mw").List, Lists["g"] + "\\final\\");
     QCOMPARE(AskMaster(Port, "halflife").List, Lists["h"] + "\\final\\");
+}
+
+void TestLab::chatHelper_data() {
+    QTest::addColumn<QByteArray>("target"); // where the visitor says it; "Scout": privately
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<QString>("reply"); // the helper's first answer; empty: none
+    const QString ServersLine = "^:Scout!\\S+ PRIVMSG %1 :[234] servers with players right now:"
+                                "( .+ \\d+/(8|12|16|24|32),){1,3} .+ \\d+/(8|12|16|24|32)$";
+    QTest::newRow("!help") << QByteArray("#morrow") << QByteArray("!help")
+                           << "PRIVMSG #morrow :.*!servers";
+    QTest::newRow("!servers") << QByteArray("#morrow") << QByteArray("!servers ")
+                              << ServersLine.arg("#morrow");
+    QTest::newRow("!servers privately")
+        << QByteArray("Scout") << QByteArray("!SERVERS") << ServersLine.arg("Visitor\\d+");
+    QTest::newRow("hi") << QByteArray("#morrow") << QByteArray("hi!")
+                        << "PRIVMSG #morrow :.*Visitor\\d+";
+    QTest::newRow("hello to the bot")
+        << QByteArray("#morrow") << QByteArray("hello scout") << "PRIVMSG #morrow :.*Visitor\\d+";
+    QTest::newRow("addressed") << QByteArray("#morrow") << QByteArray("scout, what now?")
+                               << "PRIVMSG #morrow :.*!help";
+    QTest::newRow("private chat") << QByteArray("Scout") << QByteArray("nice bot")
+                                  << "PRIVMSG Visitor\\d+ :.*\\bbot\\b";
+    QTest::newRow("hi to everyone") << QByteArray("#morrow") << QByteArray("hi all") << QString();
+    QTest::newRow("other bot's command")
+        << QByteArray("#morrow") << QByteArray("!roll 20") << QString();
+    QTest::newRow("CTCP action") << QByteArray("Scout")
+                                 << QByteArray("\x01"
+                                               "ACTION hi\x01")
+                                 << QString();
+}
+
+// The helper holds the channel (operator, topic), greets each newcomer and answers what is
+// meant for it, and nothing else: a private "!help" follows each line, and the helper's
+// first answer after the greeting must be the expected one, else the one to "!help".
+void TestLab::chatHelper() {
+    QFETCH(QByteArray, target);
+    QFETCH(QByteArray, text);
+    QFETCH(QString, reply);
+    QVERIFY2(ChatUp(), qPrintable(FIrc.Why));
+    TIrcUser User(FIrc.Port, "Visitor" + QByteArray::number(++FVisitors));
+    const QByteArray Names = User.Join("#morrow");
+    QVERIFY2(Names.endsWith(" @Scout") || Names.contains(" @Scout "), Names);
+    QVERIFY(!User.Await(" 332 " + User.Nick + " #morrow :Lab topic — frag hard$").isEmpty());
+    QVERIFY(!User.Await("^:Scout!\\S+ PRIVMSG #morrow :Welcome to #morrow, " + User.Nick + "!")
+                 .isEmpty());
+
+    const qsizetype From = User.Lines.size();
+    User.Send("PRIVMSG " + target + " :" + text);
+    User.Send("PRIVMSG Scout :!help");
+    const QByteArray Answer = User.Await("^:Scout!\\S+ PRIVMSG ", From);
+    QVERIFY2(!Answer.isEmpty(), "no answer at all");
+    if (reply.isEmpty()) reply = "PRIVMSG " + User.Nick + " :.*!servers";
+    QVERIFY2(QRegularExpression(reply).match(QString::fromUtf8(Answer)).hasMatch(), Answer);
+}
+
+// A talker whose nick is taken registers with a digit and keeps posting well-formed lines;
+// within a few dozen it has used every line, so every mention, and never names itself. The
+// helper leaves the chatter alone.
+void TestLab::chatTalker() {
+    QVERIFY2(ChatUp(), qPrintable(FIrc.Why));
+    TIrcUser User(FIrc.Port, "Visitor" + QByteArray::number(++FVisitors));
+    QVERIFY(!User.Join("#morrow").isEmpty());
+    TLabChatBotConfig C;
+    C.Helper = false;
+    C.Talker = true;
+    C.MinIntervalMs = 20;
+    C.MaxIntervalMs = 40;
+    C.Friends = {"Scout", "Wren"};
+    TLabChatBot Talker(C);
+    Talker.Start("localhost", FIrc.Port);
+    QByteArrayList Said;
+    QVERIFY(QTest::qWaitFor(
+        [&] {
+            Said.clear();
+            for (const QByteArray& Line : User.Lines)
+                if (Line.startsWith(":Scout1!") && !Line.contains(" JOIN ")) Said.append(Line);
+            return Said.size() >= 40;
+        },
+        8000));
+    QCOMPARE(Talker.Nick(), QByteArray("Scout1"));
+    bool Mentioned = false;
+    for (const QByteArray& Line : Said) {
+        const QByteArray Text = Line.mid(Line.indexOf(" :") + 2);
+        QVERIFY2(Line.contains(" PRIVMSG #morrow :"), Line);
+        QVERIFY2(!Text.contains('{') && !Text.contains("Scout"), Line);
+        QVERIFY2(!Text.startsWith('\x01') || (Text.startsWith("\x01"
+                                                              "ACTION ") &&
+                                              Text.endsWith('\x01')),
+                 Line);
+        QVERIFY2(QString::fromUtf8(Text).toUtf8() == Text, Line);
+        Mentioned = Mentioned || Text.contains("Wren");
+    }
+    QVERIFY(Mentioned);
+    QVERIFY(User.Await("^:Scout!\\S+ PRIVMSG #morrow :(?!Welcome)", 0, 0).isEmpty());
+}
+
+void TestLab::chatProgram_data() {
+    QTest::addColumn<bool>("reachable");
+    QTest::newRow("three bots") << true;
+    QTest::newRow("nobody listening") << false;
+}
+
+// scoutly-lab's bots are in before "ready", or it says on stderr why not.
+void TestLab::chatProgram() {
+    QFETCH(bool, reachable);
+    QVERIFY2(qEnvironmentVariableIsSet("SCOUTLY_LAB_BIN"), NoBin);
+    QVERIFY2(ChatUp(), qPrintable(FIrc.Why));
+    const QByteArray Server =
+        "127.0.0.1:" + QByteArray::number(reachable ? FIrc.Port : FreeTcpPort());
+    QProcess Lab;
+    Lab.start(qEnvironmentVariable("SCOUTLY_LAB_BIN"),
+              {"--servers", "0", "--chat-server", Server, "--chat-channel", "#lab", "--chat-bots",
+               "3", "--chat-interval-ms", "100-300"});
+    const auto Stop = qScopeGuard([&] { Lab.kill(), Lab.waitForFinished(); });
+    QByteArray Out;
+    QVERIFY(QTest::qWaitFor(
+        [&] { return (Out += Lab.readAllStandardOutput()).endsWith("ready\n"); }, 8000));
+    QCOMPARE(Out, "chat " + Server + " #lab " + (reachable ? "3" : "0") + "\nready\n");
+    if (!reachable) {
+        QVERIFY(Lab.readAllStandardError().contains("0 of 3"));
+        return;
+    }
+    TIrcUser User(FIrc.Port, "Visitor" + QByteArray::number(++FVisitors));
+    QList<QByteArray> Names = User.Join("#lab").split(':').last().split(' ');
+    std::sort(Names.begin(), Names.end());
+    QCOMPARE(Names.size(), 4); // the helper's nick is taken: Scout and a digit
+    QVERIFY2(QRegularExpression("^@Scout\\d$").match(QString::fromUtf8(Names[0])).hasMatch(),
+             Names[0]);
+    QCOMPARE(Names.mid(1), QByteArrayList({"Lyra", "Thorn", User.Nick}));
+    QVERIFY(!User.Await("^:(Thorn|Lyra)!\\S+ PRIVMSG #lab :").isEmpty());
+    ::kill(pid_t(Lab.processId()), SIGTERM);
+    QVERIFY(Lab.waitForFinished(5000));
+    QCOMPARE(Lab.exitCode(), 0);
 }
 
 QTEST_GUILESS_MAIN(TestLab)

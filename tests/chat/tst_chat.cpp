@@ -1,0 +1,370 @@
+// The chat as the program runs it (main window, chat module, docked chat windows, channel
+// list) against a real ngircd, with a raw IRC client as the other person.
+#include "boxanswer.h"
+#include "chat/CRTEdit.h"
+#include "chat/channellist_main.h"
+#include "chat/chat_main.h"
+#include "chat/chatmod_main.h"
+#include "chat/info_main.h"
+#include "config/config_main.h"
+#include "config/settingsstore.h"
+#include "peers/ngircd.h"
+#include "shell/dockarea.h"
+#include "shell/program.h"
+#include "shell/scmorrow_main.h"
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QListWidget>
+#include <QProgressBar>
+#include <QTextBlock>
+#include <QTextBrowser>
+#include <QToolButton>
+#include <QTreeView>
+#include <QtTest>
+
+namespace {
+
+const QString FieldsKey = "Software\\Scoutly\\tarnwick\\morrow\\config";
+
+// The other person: a plain socket speaking IRC.
+struct TPal {
+    QTcpSocket Socket;
+    QList<QByteArray> Lines;
+    QByteArray Pending;
+    bool Open(quint16 Port, const QByteArray& Nick) {
+        QObject::connect(&Socket, &QTcpSocket::readyRead, [this] {
+            Pending += Socket.readAll();
+            qsizetype End;
+            while ((End = Pending.indexOf("\r\n")) >= 0) {
+                const QByteArray Line = Pending.left(End);
+                Pending.remove(0, End + 2);
+                if (Line.startsWith("PING ")) Send("PONG " + Line.mid(5));
+                Lines << Line;
+            }
+        });
+        Socket.connectToHost(QHostAddress::LocalHost, Port);
+        if (!Socket.waitForConnected(3000)) return false;
+        Send("NICK " + Nick);
+        Send("USER " + Nick + " 0 * :" + Nick);
+        return Wait(" 001 ");
+    }
+    void Send(const QByteArray& Line) {
+        Socket.write(Line + "\r\n");
+        Socket.flush();
+    }
+    bool Wait(const QByteArray& Part, int Ms = 5000) {
+        return QTest::qWaitFor([&] { return Got(Part); }, Ms);
+    }
+    bool Got(const QByteArray& Part) const {
+        return std::any_of(Lines.begin(), Lines.end(),
+                           [&](const QByteArray& L) { return L.contains(Part); });
+    }
+};
+
+// The text and colour of a window's lines.
+QStringList LinesOf(const Tchat_form* W) {
+    QStringList Result;
+    for (QTextBlock B = W->mainchat->document()->begin(); B.isValid(); B = B.next())
+        if (!B.text().isEmpty()) Result << B.text();
+    return Result;
+}
+
+QColor ColorOf(const Tchat_form* W, const QString& Text) {
+    for (QTextBlock B = W->mainchat->document()->begin(); B.isValid(); B = B.next())
+        if (B.text() == Text) return B.begin().fragment().charFormat().foreground().color();
+    return {};
+}
+
+bool HasLine(const Tchat_form* W, const QString& Text) {
+    return LinesOf(W).contains(Text);
+}
+
+void Type(Tchat_form* W, const QString& Text) {
+    W->mainline->setText(Text);
+    QTest::keyClick(W->mainline, Qt::Key_Return);
+}
+
+} // namespace
+
+class TestChat : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void cleanup();
+    void connectsAndJoinsDefaultChannel();
+    void messagesBothWays();
+    void joinsPartsAndHiding();
+    void commands();
+    void secondChannelAndKicked();
+    void disconnectKeepsOneWindow();
+    void autoAway();
+    void nickCollision();
+    void channelList();
+    void foreignText();
+
+private:
+    std::unique_ptr<TProgramWindows> Open(const QByteArray& Nick, const QString& Home = {});
+    // As "tester", once the home channel's window is up; null when it never comes.
+    std::unique_ptr<TProgramWindows> OpenInChannel();
+    TPeer Server;
+    std::unique_ptr<QTemporaryDir> HomeDir;
+};
+
+void TestChat::initTestCase() {
+    QVERIFY2(StartNgircd(Server), qPrintable(Server.Why));
+}
+
+void TestChat::cleanup() {
+    QCOMPARE(QApplication::activeModalWidget(), nullptr);
+    QTest::qWait(100); // the server lets the nicks go
+}
+
+std::unique_ptr<TProgramWindows> TestChat::OpenInChannel() {
+    auto P = Open("tester");
+    if (!QTest::qWaitFor([] { return chat_form->windowTitle() == "#morrow"; }, 10000)) return {};
+    return P;
+}
+
+std::unique_ptr<TProgramWindows> TestChat::Open(const QByteArray& Nick, const QString& Home) {
+    HomeDir = std::make_unique<QTemporaryDir>();
+    qputenv("SCOUTLY_HOME", (Home.isEmpty() ? HomeDir->path() : Home).toUtf8());
+    const QString Game = HomeDir->path() + "/game/";
+    QDir().mkpath(Game);
+    QFile(Game + "morrow.exe").open(QIODevice::WriteOnly);
+    {
+        TRegistry Registry;
+        Registry.WriteString(FieldsKey, "program_dir_Text", Game);
+        Registry.WriteString(FieldsKey, "nick_Text", QString::fromUtf8(Nick));
+        Registry.WriteString(FieldsKey, "chatserver_Text",
+                             QString("127.0.0.1:%1").arg(Server.Port));
+        Registry.WriteString("Software\\Scoutly\\tarnwick\\morrow", "showtips", "X");
+    }
+    auto Windows = std::make_unique<TProgramWindows>();
+    Windows->Main->show();
+    return Windows;
+}
+
+void TestChat::connectsAndJoinsDefaultChannel() {
+    auto P = OpenInChannel();
+    QVERIFY(P);
+    QVERIFY(HasLine(chat_form, "*** You are now chatting in #morrow"));
+    QCOMPARE(ColorOf(chat_form, "*** You are now chatting in #morrow"), QColor(0xFF, 0x80, 0));
+    QVERIFY(LinesOf(chat_form).filter(QRegularExpression("^\\*\\*\\* .*[Ww]elcome")).size() > 0);
+    QVERIFY(chat_form->connect_butt->isChecked());
+    QCOMPARE(chat_form->name_box->count(), 1);
+    QCOMPARE(chat_form->name_box->item(0)->text(), QString("@tester"));
+    QCOMPARE(CurrentChatWindow, chat_form);
+}
+
+void TestChat::messagesBothWays() {
+    auto P = OpenInChannel();
+    QVERIFY(P);
+    TPal Pal;
+    QVERIFY(Pal.Open(Server.Port, "pal"));
+    Pal.Send("JOIN #morrow");
+    QTRY_VERIFY(HasLine(chat_form, "*** pal has joined #morrow"));
+    QTRY_COMPARE(chat_form->name_box->count(), 2);
+    Pal.Send("PRIVMSG #morrow :hi all");
+    QTRY_VERIFY(HasLine(chat_form, "<pal> hi all"));
+    QCOMPARE(ColorOf(chat_form, "<pal> hi all"), QColor(0, 0, 0));
+    Type(chat_form, "hello pal");
+    QVERIFY(HasLine(chat_form, "<tester> hello pal"));
+    QVERIFY(Pal.Wait("PRIVMSG #morrow :hello pal"));
+    Pal.Send("PRIVMSG tester :psst");
+    Pal.Send("NOTICE tester :note");
+    Pal.Send("PRIVMSG #morrow :\x01"
+             "ACTION waves\x01");
+    QTRY_VERIFY(HasLine(chat_form, "* pal waves"));
+    QCOMPARE(ColorOf(chat_form, "*pal* psst"), QColor(0, 0, 0xFF));
+    QCOMPARE(ColorOf(chat_form, "-pal- note"), QColor(0, 0x80, 0));
+    QCOMPARE(ColorOf(chat_form, "* pal waves"), QColor(0x80, 0, 0x80));
+    // A topic set by someone else: a line and the label.
+    Pal.Send("TOPIC #morrow :pals only");
+    Type(chat_form, "/mode #morrow -t");
+    Pal.Send("TOPIC #morrow :pals only");
+    QTRY_VERIFY(HasLine(chat_form, "*** pal has changed to topic to: pals only"));
+    QCOMPARE(chat_form->topiclabel->text(), QString(" Topic: pals only"));
+}
+
+void TestChat::joinsPartsAndHiding() {
+    auto P = OpenInChannel();
+    QVERIFY(P);
+    TPal Pal;
+    QVERIFY(Pal.Open(Server.Port, "pal"));
+    Pal.Send("JOIN #morrow");
+    QTRY_VERIFY(HasLine(chat_form, "*** pal has joined #morrow"));
+    Pal.Send("PART #morrow :later");
+    QTRY_VERIFY(HasLine(chat_form, "*** pal has left #morrow"));
+    // Hidden joins and parts print nothing; kicks still do.
+    P->Main->config->hidejoins->setChecked(true);
+    const int Before = LinesOf(chat_form).size();
+    Pal.Send("JOIN #morrow");
+    QTRY_COMPARE(chat_form->name_box->count(), 2);
+    QCOMPARE(LinesOf(chat_form).size(), Before);
+    chat_form->ExecuteCommand("/kick #morrow pal :behave");
+    QTRY_VERIFY(HasLine(chat_form, "*** pal was kicked by tester (behave)"));
+    QCOMPARE(chat_form->name_box->count(), 1);
+}
+
+void TestChat::commands() {
+    auto P = OpenInChannel();
+    QVERIFY(P);
+    TPal Pal;
+    QVERIFY(Pal.Open(Server.Port, "pal"));
+    Pal.Send("JOIN #morrow");
+    QTRY_COMPARE(chat_form->name_box->count(), 2);
+    Type(chat_form, "/me waves");
+    QVERIFY(HasLine(chat_form, "* tester waves"));
+    QVERIFY(Pal.Wait("PRIVMSG #morrow :\x01"
+                     "ACTION  waves\x01"));
+    Type(chat_form, "/msg pal   hi there  ");
+    QVERIFY(HasLine(chat_form, "*tester* hi there"));
+    QVERIFY(Pal.Wait("PRIVMSG pal :hi there"));
+    Type(chat_form, "/notice pal hey");
+    QVERIFY(HasLine(chat_form, "-tester-  hey"));
+    QVERIFY(Pal.Wait("NOTICE pal : hey"));
+    Type(chat_form, "/topic fresh topic");
+    QTRY_VERIFY(HasLine(chat_form, "*** tester has changed to topic to: fresh topic"));
+    QVERIFY(Pal.Wait("TOPIC #morrow :fresh topic"));
+    Type(chat_form, "/whois pal"); // not a command of ours: sent as it is
+    QTRY_VERIFY(!LinesOf(chat_form).filter("*** pal is ").isEmpty());
+    // Someone must be selected for the buttons that act on a person.
+    {
+        chat_form->name_box->clearSelection();
+        TBoxAnswer Box(QMessageBox::Ok);
+        chat_form->sendmsg_butt->click();
+        QCOMPARE(Box.Text, QString("You must select a name first"));
+    }
+    chat_form->name_box->setCurrentItem(
+        chat_form->name_box->findItems("pal", Qt::MatchExactly).first());
+    chat_form->sendmsg_butt->click();
+    QCOMPARE(chat_form->mainline->text(), QString("/msg pal "));
+    chat_form->mainline->clear();
+    Type(chat_form, "/leave");
+    QTRY_COMPARE(chat_form->windowTitle(), QString("Chat (No Channel)"));
+    QVERIFY(HasLine(chat_form, "*** You have left #morrow"));
+    Type(chat_form, "talking to nobody");
+    QCOMPARE(LinesOf(chat_form).last(), QString("*** You are not on a chat channel"));
+    QCOMPARE(ColorOf(chat_form, "*** You are not on a chat channel"), QColor(0xFF, 0, 0));
+}
+
+void TestChat::secondChannelAndKicked() {
+    auto P = OpenInChannel();
+    QVERIFY(P);
+    TPal Pal;
+    QVERIFY(Pal.Open(Server.Port, "pal"));
+    Pal.Send("JOIN #pals");
+    QVERIFY(Pal.Wait("JOIN"));
+    Type(chat_form, "/join #pals");
+    QTRY_COMPARE(chat_module->ChatWindows.size(), 2);
+    Tchat_form* Second = chat_module->ChatWindows[1];
+    QCOMPARE(Second->windowTitle(), QString("#pals"));
+    QCOMPARE(P->Main->pages->Docks().size(), 4); // chat, #pals, players/rules, news
+    // Kicked: the window goes, both lines land in the window left.
+    Pal.Send("KICK #pals tester :out");
+    QTRY_COMPARE(chat_module->ChatWindows.size(), 1);
+    QCOMPARE(CurrentChatWindow, chat_form);
+    const QStringList Lines = LinesOf(chat_form);
+    QCOMPARE(
+        Lines.mid(Lines.size() - 2),
+        (QStringList{"*** You have left #pals", "*** You were kicked from #pals by pal (out)"}));
+    QTRY_COMPARE(P->Main->pages->Docks().size(), 3);
+}
+
+void TestChat::disconnectKeepsOneWindow() {
+    auto P = OpenInChannel();
+    QVERIFY(P);
+    Type(chat_form, "/join #two");
+    Type(chat_form, "/join #three");
+    QTRY_COMPARE(chat_module->ChatWindows.size(), 3);
+    chat_form->connect_butt->click(); // up: leave the chat 100 ms later
+    QTRY_COMPARE(chat_module->ChatWindows.size(), 1);
+    QVERIFY(!chat_module->IRCClient1->Connected());
+    const QStringList Left = LinesOf(CurrentChatWindow).filter("*** You have left");
+    QCOMPARE(Left.size(), 3);
+    QCOMPARE(CurrentChatWindow->windowTitle(), QString("Chat (No Channel)"));
+    QVERIFY(!CurrentChatWindow->connect_butt->isChecked());
+}
+
+void TestChat::autoAway() {
+    auto P = OpenInChannel();
+    QVERIFY(P);
+    TIRCClient* E = chat_module->IRCClient1.get();
+    chat_module->activetimer.setInterval(300); // the test need not wait ten seconds
+    P->Main->pages->Activate(info_form);
+    chat_module->SetChatActive(false);
+    QTRY_COMPARE(E->Nick(), QByteArray("[AWAY]tester"));
+    chat_module->SetChatActive(true);
+    QTRY_COMPARE(E->Nick(), QByteArray("tester"));
+    // Changing one's mind within the interval changes nothing.
+    chat_module->SetChatActive(false);
+    chat_module->SetChatActive(true);
+    QTest::qWait(500);
+    QCOMPARE(E->Nick(), QByteArray("tester"));
+}
+
+void TestChat::nickCollision() {
+    TPal Holder, AltHolder;
+    QVERIFY(Holder.Open(Server.Port, "taken"));
+    QVERIFY(AltHolder.Open(Server.Port, "taken_"));
+    auto P = Open("taken");
+    QTRY_COMPARE_WITH_TIMEOUT(chat_module->IRCClient1->State, csRegistered, 10000);
+    const QByteArray Nick = chat_module->IRCClient1->Nick();
+    QVERIFY2(QRegularExpression("^taken_\\d{1,3}$").match(QString(Nick)).hasMatch(),
+             Nick.constData());
+}
+
+void TestChat::channelList() {
+    auto P = OpenInChannel();
+    QVERIFY(P);
+    TPal Pal;
+    QVERIFY(Pal.Open(Server.Port, "pal"));
+    Pal.Send("JOIN #lobby");
+    Pal.Send("JOIN #morrow");
+    QVERIFY(Pal.Wait("#morrow"));
+    chat_form->chanlist_butt->click();
+    QVERIFY(channellist_form->isVisible());
+    // The server may list channels of its own beside ours.
+    QAbstractItemModel* Model = channellist_form->channelview->model();
+    QTRY_VERIFY(Model->rowCount() >= 2 && !channellist_form->gauge->isVisible());
+    QMap<QString, int> Counts;
+    int Users = 0;
+    for (int Row = 0; Row < Model->rowCount(); ++Row) {
+        Counts[Model->index(Row, 0).data().toString()] = Model->index(Row, 1).data().toInt();
+        Users += Model->index(Row, 1).data().toInt();
+    }
+    QCOMPARE(Counts.value("#lobby"), 1);
+    QCOMPARE(Counts.value("#morrow"), 2);
+    QCOMPARE(channellist_form->statuslabel->text(),
+             QString("%1 users on %2 channels").arg(Users).arg(Model->rowCount()));
+    for (int Row = 0; Row < Model->rowCount(); ++Row)
+        if (Model->index(Row, 0).data().toString() == "#lobby")
+            channellist_form->channelview->setCurrentIndex(Model->index(Row, 0));
+    channellist_form->join_butt->click();
+    QVERIFY(!channellist_form->isVisible());
+    QTRY_COMPARE(chat_module->ChatWindows.size(), 2);
+    QCOMPARE(chat_module->ChatWindows[1]->windowTitle(), QString("#lobby"));
+}
+
+void TestChat::foreignText() {
+    auto P = OpenInChannel();
+    QVERIFY(P);
+    TPal Pal;
+    QVERIFY(Pal.Open(Server.Port, "pal"));
+    Pal.Send("JOIN #morrow");
+    Pal.Send("PRIVMSG #morrow :Caf\xc3\xa9 in UTF-8");
+    Pal.Send("PRIVMSG #morrow :Caf\xe9 in Windows-1252 \x93quoted\x94");
+    Pal.Send("PRIVMSG #morrow :\x03"
+             "04,12red\x03 and \x02"
+             "bold\x02 plain");
+    QTRY_VERIFY(HasLine(chat_form, "<pal> red and bold plain"));
+    QVERIFY(HasLine(chat_form, QString::fromUtf8("<pal> Café in UTF-8")));
+    QVERIFY(HasLine(chat_form, QString::fromUtf8("<pal> Café in Windows-1252 “quoted”")));
+    // Typed text leaves as UTF-8.
+    Type(chat_form, QString::fromUtf8("¡Vamos!"));
+    QVERIFY(Pal.Wait("PRIVMSG #morrow :\xc2\xa1Vamos!"));
+}
+
+QTEST_MAIN(TestChat)
+#include "tst_chat.moc"
