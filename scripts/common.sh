@@ -8,7 +8,7 @@ SCOUTLY_BUILD=${SCOUTLY_BUILD:-$SCOUTLY_ROOT/build}
 SCOUTLY_PACKAGES=(
     cmake ninja-build g++ pkg-config
     qt6-base-dev libcurl4-openssl-dev fonts-dejavu-core
-    qstat microsocks dante-server tinyproxy ngircd
+    qstat microsocks dante-server tinyproxy ngircd python3-irc weechat-headless
 )
 
 scoutly_ensure_packages() {

@@ -2,6 +2,7 @@
 
 #include "chat/channellist_main.h"
 #include "chat/chat_main.h"
+#include "chat/dcc_main.h"
 #include "config/config_main.h"
 #include "net/netutils.h"
 #include "shell/dockarea.h"
@@ -144,6 +145,8 @@ TChatModule::~TChatModule() {
     QuitChat(false);
     IRCClient1.reset();
     for (const QPointer<Tchat_form>& W : std::as_const(Created))
+        delete W.data();
+    for (const QPointer<Tdcc_form>& W : std::as_const(DccWindows))
         delete W.data();
     if (chat_module == this) chat_module = nullptr;
 }
@@ -323,14 +326,27 @@ void TChatModule::IRCClient1Disconnect() {
 void TChatModule::IRCClient1CTCPQuery(TUser* User, const QByteArray& Command,
                                       const QByteArray& Args) {
     if (Destroying) return;
-    const QByteArray Query = (Command + ' ' + Args).toUpper();
-    if (!Query.contains("DCC SEND ")) return;
-    // File transfers come with their own window; until then the offer is at least shown.
-    Line(CurrentChatWindow, "*** " + Nick(User) + " offers a file: " + ChatText(Args),
-         Tchat_form::Red);
+    TDccOffer Offer;
+    QString Error;
+    switch (ParseDccOffer(Command + ' ' + Args, Offer, &Error)) {
+    case TDccParse::NotAnOffer:
+    case TDccParse::Ignored:
+        return;
+    case TDccParse::BadAddress:
+        Line(CurrentChatWindow, "*** " + Error, Tchat_form::Red);
+        return;
+    case TDccParse::Valid:
+        break;
+    }
+    auto* Window = new Tdcc_form;
+    DccWindows.append(Window);
+    // The questions wait for the engine to finish the line it is handling.
+    const QByteArray From = User ? User->Nick : QByteArray();
+    QTimer::singleShot(0, Window, [Window, From, Offer] { Window->ReceiveOffer(From, Offer); });
 }
 
 void TChatModule::SendFile(Tchat_form* Window, const QByteArray& ToNick) {
-    Line(Window, "*** Sending files to " + DisplayText(ToNick) + " is not available yet",
-         Tchat_form::Red);
+    // The transfer belongs to the chat window and goes with it.
+    auto* Dcc = new Tdcc_form(Window);
+    Dcc->StartSending(Window->Client, ToNick);
 }

@@ -14,6 +14,7 @@
 class QColor;
 class TDockArea;
 class Tchat_form;
+class Tdcc_form;
 
 class TChatModule : public QObject {
     Q_OBJECT
@@ -27,7 +28,7 @@ public:
     void QuitChat(bool Force);
     void SetChatActive(bool Value);
     void ApplyChatSkin();
-    // A file offer to Nick from Window (the file transfers take it from here).
+    // A file offer to Nick from Window, in a transfer window that window owns.
     void SendFile(Tchat_form* Window, const QByteArray& Nick);
 
     std::unique_ptr<TIRCClient> IRCClient1;
@@ -55,7 +56,8 @@ private:
     Tchat_form* NewChatWindow();
     void ReleaseChatWindow(Tchat_form* Window);
     bool Destroying = false;
-    QList<QPointer<Tchat_form>> Created; // windows this module made, freed by it
+    QList<QPointer<Tchat_form>> Created;   // windows this module made, freed by it
+    QList<QPointer<Tdcc_form>> DccWindows; // receiving transfers, freed by this module
 };
 
 extern TChatModule* chat_module;

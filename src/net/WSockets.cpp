@@ -311,7 +311,9 @@ void TTCPClient::Connect(const QHostAddress& Address, quint16 PortNumber) {
         return;
     }
     S->setSocketOption(QAbstractSocket::LowDelayOption, 1);
-    S->connectToHost(Address, PortNumber);
+    S->connectToHost(Address, PortNumber,
+                     Unbuffered ? QIODevice::ReadWrite | QIODevice::Unbuffered
+                                : QIODevice::ReadWrite);
 }
 
 void TTCPClient::Established() {
@@ -504,6 +506,8 @@ void TTCPServer::Accept() {
             continue;
         }
         Connections.insert(Handle, Client);
+        // Small request/answer exchanges (DCC blocks and acknowledgements) must not wait.
+        Client->setSocketOption(QAbstractSocket::LowDelayOption, 1);
         connect(Client, &QTcpSocket::readyRead, this,
                 [this, Handle] { FireEvent(OnData, this, Handle); });
         connect(Client, &QTcpSocket::disconnected, this, [this, Handle] {

@@ -96,6 +96,9 @@ public:
     QByteArray Host;
     QByteArray Port;
     bool Authorized = false;
+    // Writes go straight to the socket (what does not fit is still kept): cheaper for many
+    // small exchanges. Takes effect at Open.
+    bool Unbuffered = false;
     TSocketEvent OnData;
     TSocketEvent OnConnect;
     TSocketEvent OnClose;

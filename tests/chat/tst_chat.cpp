@@ -5,6 +5,7 @@
 #include "chat/channellist_main.h"
 #include "chat/chat_main.h"
 #include "chat/chatmod_main.h"
+#include "chat/dcc_main.h"
 #include "chat/info_main.h"
 #include "config/config_main.h"
 #include "config/settingsstore.h"
@@ -17,6 +18,7 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QTextBlock>
 #include <QTextBrowser>
 #include <QToolButton>
@@ -102,6 +104,8 @@ private slots:
     void nickCollision();
     void channelList();
     void foreignText();
+    void fileOffered();
+    void fileSent();
 
 private:
     std::unique_ptr<TProgramWindows> Open(const QByteArray& Nick, const QString& Home = {});
@@ -364,6 +368,85 @@ void TestChat::foreignText() {
     // Typed text leaves as UTF-8.
     Type(chat_form, QString::fromUtf8("¡Vamos!"));
     QVERIFY(Pal.Wait("PRIVMSG #morrow :\xc2\xa1Vamos!"));
+}
+
+// An offer from the other person: a bad one is said in the window, a good one asks, saves
+// where the user says and arrives whole.
+void TestChat::fileOffered() {
+    auto P = OpenInChannel();
+    QVERIFY(P);
+    TPal Pal;
+    QVERIFY(Pal.Open(Server.Port, "pal"));
+    Pal.Send("PRIVMSG tester :\x01"
+             "DCC SEND x.txt nowhere 2000 10\x01");
+    QTRY_VERIFY(HasLine(chat_form, "*** 'NOWHERE' is not a valid integer value"));
+
+    QTemporaryDir Files;
+    QFile Source(Files.filePath("source"));
+    QVERIFY(Source.open(QIODevice::WriteOnly));
+    const QByteArray Data = QByteArray(1300, 'z') + "end";
+    Source.write(Data);
+    Source.close();
+    TDccTransfer Sender;
+    QString Error;
+    QVERIFY(Sender.StartSending(Source.fileName(), "127.0.0.1", Error));
+    TBoxAnswer Accept(QMessageBox::Yes);
+    TFileAnswer SaveAs(Files.filePath("saved.txt"));
+    Pal.Send("PRIVMSG tester :\x01"
+             "DCC SEND Notes.txt " +
+             Sender.OfferArgs().split(' ').mid(1).join(' ') + "\x01");
+    QTRY_VERIFY(Sender.Done);
+    QCOMPARE(Accept.Text, QString("pal wants to send you NOTES.TXT\nDo you want to accept it?"));
+    Tdcc_form* Window = nullptr;
+    for (auto* W : QApplication::topLevelWidgets())
+        if (auto* D = qobject_cast<Tdcc_form*>(W); D && D->isVisible()) Window = D;
+    QVERIFY(Window);
+    QTRY_COMPARE(Window->status->text(), QString("Done Receiving"));
+    QCOMPARE(Window->speed->text(), QString("1303 of 1303 (100%) "));
+    QCOMPARE(Window->close_butt->text(), QString("Close"));
+    QCOMPARE(Window->filelabel->text(), "File: " + Files.filePath("saved.txt") + " (pal)");
+    QFile Saved(Files.filePath("saved.txt"));
+    QVERIFY(Saved.open(QIODevice::ReadOnly));
+    QCOMPARE(Saved.readAll(), Data);
+    Window->close_butt->click(); // done: no question
+    QVERIFY(!Window->isVisible());
+}
+
+// Send File offers the chosen file to the selected nick from the address the server sees;
+// the transfer window goes with its chat window.
+void TestChat::fileSent() {
+    auto P = OpenInChannel();
+    QVERIFY(P);
+    TPal Pal;
+    QVERIFY(Pal.Open(Server.Port, "pal"));
+    Pal.Send("JOIN #morrow");
+    QTRY_COMPARE(chat_form->name_box->count(), 2);
+    chat_form->name_box->setCurrentRow(chat_form->name_box->item(0)->text() == "pal" ? 0 : 1);
+    QTemporaryDir Files;
+    QFile Source(Files.filePath("my file.bin"));
+    QVERIFY(Source.open(QIODevice::WriteOnly));
+    Source.write(QByteArray(5000, 'q'));
+    Source.close();
+    TFileAnswer Pick(Source.fileName());
+    chat_form->sendfile_butt->click();
+    QTRY_VERIFY(Pal.Got("DCC SEND"));
+    QByteArray Offer;
+    for (const QByteArray& L : Pal.Lines)
+        if (L.contains("DCC SEND")) Offer = L.mid(L.indexOf("DCC SEND")).chopped(1);
+    QVERIFY2(Offer.startsWith("DCC SEND my_file.bin 2130706433 "), Offer);
+    auto* Window = chat_form->findChild<Tdcc_form*>();
+    QVERIFY(Window);
+    QCOMPARE(Window->status->text(), QString(" Waiting for Connection"));
+    TDccOffer Parsed;
+    QCOMPARE(ParseDccOffer(Offer, Parsed), TDccParse::Valid);
+    TDccTransfer Receiver;
+    QString Error;
+    QVERIFY(Receiver.StartReceiving(Parsed, Files.filePath("got"), Error));
+    QTRY_COMPARE(Window->status->text(), QString("Done Sending"));
+    QCOMPARE(QFileInfo(Files.filePath("got")).size(), 5000);
+    QPointer<Tdcc_form> Guard(Window);
+    chat_form->deleteLater();
+    QTRY_VERIFY(!Guard);
 }
 
 QTEST_MAIN(TestChat)
