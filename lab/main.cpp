@@ -2,10 +2,13 @@
 // benchmarks and the demo.
 #include "labchatbot.h"
 #include "labgameserver.h"
+#include "labmotd.h"
+#include "labweb.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QEventLoop>
+#include <QFile>
 #include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QSocketNotifier>
@@ -338,6 +341,93 @@ private:
     int FJoined = 0;
 };
 
+// The message-of-the-day server (--motd-port) and the web server for banners and the ticker
+// (--http-port), each started only when its port is given.
+class TPortalService : public TLabService {
+public:
+    void AddOptions(QCommandLineParser& Parser) override {
+        Parser.addOptions({
+            {"motd-port",
+             "Start the message-of-the-day server on UDP and TCP port P, the same number for "
+             "both (0: any port free for both).",
+             "P"},
+            {"motd-text",
+             "The message from FILE (plain text, or RTF) instead of the built-in RTF news.",
+             "FILE"},
+            {"motd-header",
+             "A header line NAME=VALUE ahead of the message, a setting the program stores "
+             "(repeatable).",
+             "NAME=VALUE"},
+            {"motd-expired", "Separate the message with MOTD-EXPIRED instead of MOTD."},
+            {"motd-crlf", "End the reply's lines with CR LF instead of LF."},
+            {"http-port",
+             "Start the web server for banners and the news ticker on TCP port P (0: any free "
+             "port).",
+             "P"},
+        });
+    }
+
+    QString Start(const QCommandLineParser& Parser) override {
+        static const QStringList Tuning{"motd-text", "motd-header", "motd-expired", "motd-crlf"};
+        QString Error;
+        if (Parser.isSet("http-port")) {
+            int Port = 0;
+            if (!ReadInt(Parser, "http-port", 0, 65535, Port, Error)) return Error;
+            FWeb = std::make_unique<TLabWebServer>();
+            if (!FWeb->Listen(quint16(Port)))
+                return QStringLiteral("cannot listen on TCP 127.0.0.1:%1").arg(Port);
+            FWeb->AddDemoDocuments();
+        }
+        if (!Parser.isSet("motd-port")) {
+            for (const QString& Name : Tuning)
+                if (Parser.isSet(Name)) return "--" + Name + " needs --motd-port";
+            return {};
+        }
+        int Port = 0;
+        if (!ReadInt(Parser, "motd-port", 0, 65535, Port, Error)) return Error;
+        TLabMotdConfig Config;
+        for (const QString& Header : Parser.values("motd-header")) {
+            const qsizetype Equals = Header.indexOf('=');
+            if (Equals < 1 || Header.contains('\n') || Header.contains('\r'))
+                return "--motd-header wants NAME=VALUE on one line, not \"" + Header + '"';
+            Config.Headers.append(Header.toUtf8());
+        }
+        Config.Expired = Parser.isSet("motd-expired");
+        if (Parser.isSet("motd-crlf")) Config.LineBreak = "\r\n";
+        if (Parser.isSet("motd-text")) {
+            QFile File(Parser.value("motd-text"));
+            if (!File.open(QIODevice::ReadOnly))
+                return "cannot read --motd-text " + File.fileName() + ": " + File.errorString();
+            Config.Message = File.readAll();
+        } else {
+            Config.Message = LabDemoMotd(FWeb ? FWeb->Url("/news")
+                                              : QByteArray("http://www.morrowgame.example/"));
+        }
+        // A UDP client gets the whole reply in one datagram or not at all.
+        if (const qsizetype Size = Config.Reply().size(); Size > LabMaxDatagram)
+            return QStringLiteral("the message-of-the-day reply is %1 bytes, more than one UDP "
+                                  "datagram holds (%2)")
+                .arg(Size)
+                .arg(LabMaxDatagram);
+        FMotd = std::make_unique<TLabMotdServer>(Config);
+        if (!FMotd->Listen(quint16(Port)))
+            return Port ? QStringLiteral("cannot listen on UDP and TCP 127.0.0.1:%1").arg(Port)
+                        : QStringLiteral("cannot find a port free for both UDP and TCP");
+        return {};
+    }
+
+    QList<QByteArray> Lines() const override {
+        QList<QByteArray> Lines;
+        if (FMotd) Lines.append("motd " + Address(FMotd->Port()));
+        if (FWeb) Lines.append("http " + Address(FWeb->Port()));
+        return Lines;
+    }
+
+private:
+    std::unique_ptr<TLabMotdServer> FMotd;
+    std::unique_ptr<TLabWebServer> FWeb;
+};
+
 int SignalPipe[2] = {-1, -1};
 
 void OnSignal(int) {
@@ -373,6 +463,7 @@ int main(int argc, char* argv[]) {
     Services.push_back(std::make_unique<TMasterService>(*Games));
     Services.push_back(std::move(Games));
     Services.push_back(std::make_unique<TChatService>());
+    Services.push_back(std::make_unique<TPortalService>());
 
     QCommandLineParser Parser;
     Parser.setApplicationDescription(
@@ -384,12 +475,19 @@ int main(int argc, char* argv[]) {
         "With --chat-server, bots join a channel of an IRC server that runs elsewhere: Scout\n"
         "greets whoever joins, sets the topic and answers !help, !servers, hi and private\n"
         "messages; the others chat about the game. If they are not all in after 4 s, a note\n"
-        "goes to stderr and they keep trying.\n\n"
+        "goes to stderr and they keep trying.\n"
+        "The message-of-the-day server answers MOTD| requests over UDP and over HTTP GET\n"
+        "(percent-encoded after the \"?\") and takes in TIME| usage reports. The web server\n"
+        "serves /banner.gif (after 20 bytes of junk), /banner-late.gif (after 160),\n"
+        "/banner.jpg, /banner.png, /banner.html, /banner (.gif and .jpg in turn), /click,\n"
+        "/news and /ticker.txt; query strings are ignored.\n\n"
         "Once everything listens it prints one line per server,\n"
         "  master 127.0.0.1:PORT\n"
         "  game 127.0.0.1:PORT <host name>\n"
         "  hl 127.0.0.1:PORT <server name>\n"
         "  chat HOST:PORT CHANNEL BOTS   (BOTS: how many have joined)\n"
+        "  motd 127.0.0.1:PORT           (UDP and TCP)\n"
+        "  http 127.0.0.1:PORT\n"
         "then the line \"ready\". It runs until SIGINT or SIGTERM (exit status 0) or until\n"
         "--duration elapses. Bad arguments or ports in use: a message on stderr, exit status 1.");
     Parser.addHelpOption();

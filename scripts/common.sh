@@ -7,7 +7,7 @@ SCOUTLY_BUILD=${SCOUTLY_BUILD:-$SCOUTLY_ROOT/build}
 # Build tools and libraries, then the programs the tests talk to.
 SCOUTLY_PACKAGES=(
     cmake ninja-build g++ pkg-config
-    qt6-base-dev libcurl4-openssl-dev fonts-dejavu-core
+    qt6-base-dev libcurl4-openssl-dev libgif-dev libjpeg62-turbo-dev fonts-dejavu-core
     qstat microsocks dante-server tinyproxy ngircd python3-irc weechat-headless
 )
 

@@ -1,7 +1,9 @@
 # Shared by run.sh --demo and tools/screenshot.sh: the loopback servers a demo runs against,
 # all in one throwaway folder and all stopped on exit. Sourced after common.sh, not run.
 #   scoutly_demo_peers    starts ngircd (when installed) with chat bots, and a lab master
-#                         with 300 game servers; sets $master and, with chat, $ircport.
+#                         with 300 game servers, a message-of-the-day server and a web
+#                         server for banners and the ticker; exports $master, $motd
+#                         (HOST:PORT), $web (base address) and, with chat, $ircport.
 
 demo_tmp=$(mktemp -d)
 demo_pids=()
@@ -75,11 +77,16 @@ scoutly_demo_peers() {
         echo "No IRC server (install ngircd for one): the demo runs without chat." >&2
     fi
     # A lab master listing 300 game servers (varied names, maps, players and pings, a few
-    # silent).
+    # silent), the News page's server (its reply also makes the banners turn every 30 s) and
+    # the banners' and ticker's web server.
     "$SCOUTLY_BUILD/bin/scoutly-lab" --master-port 0 --servers 300 --silent 6 --split 30 \
-        --delay-ms 400 "${labchat[@]}" >"$out" &
+        --delay-ms 400 --motd-port 0 --motd-header bannerinterval=30000 --http-port 0 \
+        "${labchat[@]}" >"$out" &
     demo_pids+=($!)
     for _ in $(seq 200); do grep -q '^ready$' "$out" && break; sleep 0.05; done
     grep -q '^ready$' "$out" || { echo "scoutly-lab did not start" >&2; return 1; }
     master=$(awk '$1 == "master" { print $2 }' "$out")
+    motd=$(awk '$1 == "motd" { print $2 }' "$out")
+    web="http://$(awk '$1 == "http" { print $2 }' "$out")/"
+    export master motd web ircport
 }

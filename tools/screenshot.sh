@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Pictures of the program after a demo refresh: a lab master with 300 game servers, the main
-# window, the splash, the tips window, every configuration tab and (with ngircd) the chat tab
-# and channel list, as PNG files in DIR.
+# Pictures of the program after a demo refresh: a lab master with 300 game servers (and the
+# lab's news, banners and ticker), the main window, the splash, the tips window, every
+# configuration tab and (with ngircd) the chat tab and channel list, as PNG files in DIR.
 #   tools/screenshot.sh [DIR]      (default: build/shots)
 set -euo pipefail
 source "$(dirname "$0")/../scripts/common.sh"
@@ -15,4 +15,5 @@ source "$SCOUTLY_ROOT/scripts/demo.sh"
 scoutly_demo_peers
 chat=()
 if [ -n "$ircport" ]; then chat=(--chat "127.0.0.1:$ircport"); fi
-QT_QPA_PLATFORM=offscreen "$BIN/scoutly-shots" "$DIR" --master "$master" "${chat[@]}"
+QT_QPA_PLATFORM=offscreen "$BIN/scoutly-shots" "$DIR" --master "$master" --motd "$motd" \
+    --web "$web" "${chat[@]}"

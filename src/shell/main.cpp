@@ -1,6 +1,7 @@
 // scoutly-lite: the game-server browser with chat.
 #include "config/paths.h"
 #include "config/settingsstore.h"
+#include "shell/portaloptions.h"
 #include "shell/program.h"
 #include "shell/scmorrow_main.h"
 #include "shell/uihooks.h"
@@ -11,6 +12,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTextStream>
+#include <cstdio>
 
 namespace {
 const QString FieldsKey = "Software\\Scoutly\\tarnwick\\morrow\\config";
@@ -45,10 +47,20 @@ int main(int argc, char** argv) {
         "host[:port]");
     const QCommandLineOption ChatOption(
         "chat", "Use this chat server (stored like the setting of the same name).", "host[:port]");
+    const QCommandLineOption MotdOption(
+        "motd",
+        "Fetch the message of the day from this server, over UDP or HTTP on the same port "
+        "(stored; empty: the usual server again).",
+        "host[:port]");
+    const QCommandLineOption WebOption(
+        "web",
+        "Fetch banners (URL/banner, clicks open URL/click) and the news ticker (URL/ticker.txt) "
+        "from this web server (stored; empty: the usual addresses again).",
+        "URL");
     const QCommandLineOption DemoOption(
         "demo", "Run in a throwaway home with a stand-in game folder: nothing of yours is read "
                 "or written.");
-    Parser.addOptions({HomeOption, MasterOption, ChatOption, DemoOption});
+    Parser.addOptions({HomeOption, MasterOption, ChatOption, MotdOption, WebOption, DemoOption});
     Parser.process(App);
 
     std::unique_ptr<QTemporaryDir> DemoHome;
@@ -65,6 +77,17 @@ int main(int argc, char** argv) {
             Registry.WriteString(FieldsKey, "masterserver_Text", Parser.value(MasterOption));
         if (Parser.isSet(ChatOption))
             Registry.WriteString(FieldsKey, "chatserver_Text", Parser.value(ChatOption));
+    }
+    if (Parser.isSet(MotdOption) || Parser.isSet(WebOption)) {
+        const auto Given = [&](const QCommandLineOption& Option) {
+            return Parser.isSet(Option) ? std::optional(Parser.value(Option)) : std::nullopt;
+        };
+        TRegistry Registry;
+        QString Error;
+        if (!StorePortalOverrides(Registry, Given(MotdOption), Given(WebOption), Error)) {
+            std::fprintf(stderr, "scoutly-lite: %s\n", qPrintable(Error));
+            return 1;
+        }
     }
 
     InstallUIHooks();

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "masterlist/customserverlist.h"
+#include "portal/banner.h"
 
 #include <QMainWindow>
 #include <QStringList>
@@ -18,8 +19,11 @@ class QMenu;
 class QProgressBar;
 class QRadioButton;
 class QSystemTrayIcon;
+class QTimer;
 class QToolButton;
 class TDockArea;
+class THttpClient;
+class TNewsTicker;
 class TServerView;
 class Tconfig_form;
 
@@ -60,6 +64,17 @@ public:
     void RefreshFavorites();
     void SaveFavorites();
 
+    // Banners and the news ticker
+    void FetchBanner();
+    void ScheduleNextBanner();
+    void bannerclientDocBegin();
+    void bannerclientDocEnd();
+    void bannerimgClick();
+    void FetchTicker();
+    void scrollerclientDocBegin();
+    void scrollerclientDocEnd();
+    void newstickerClick();
+
     // Selected rows that carry records, in view order.
     QList<TServerRef> SelectedServers() const;
     static QByteArray KeyOf(const TCustomServer& Server);
@@ -72,6 +87,7 @@ public:
     qint64 ActiveTime = 0;
     qint64 RestoreTick = 0;
     bool BannerBusy = false;
+    QByteArray BannerSuffix; // of the last banner fetch started; the click carries it too
     bool Updating = false;
     bool UpdateExisting = false;
     std::unique_ptr<TCustomServerList> ServerList;
@@ -96,9 +112,13 @@ public:
     TDockArea* pages;
     QProgressBar* gauge;
     QLabel* statuslabel;
-    QLabel* newsticker;
+    TNewsTicker* newsticker;
     QLabel* statuspanel3;
     QSystemTrayIcon* RxTrayIcon1;
+    QTimer* bannertimer;
+    THttpClient* bannerclient;
+    QTimer* scrollertimer;
+    THttpClient* scrollerclient;
     QMenu* ServerListPopup;
     QAction* Launch;
     QAction* AddtoFavorites;
@@ -134,9 +154,17 @@ private:
     void BuildMainPanel();
     void BuildStatusBar();
     void BuildActions();
+    void BuildPortal();
+    void ShowBanner(const TBannerImage& Picture);
+    void HideBanner();
+    void bannerFrameTimer();
     QToolButton* GlyphButton(const char* Name, const QString& Tip);
     bool Shown = false;
     bool Destroyed = false;
+    std::unique_ptr<QByteArray> BannerStream, TickerStream; // documents being received
+    TBannerImage BannerPicture;
+    int BannerFrame = 0;
+    QTimer* BannerFrameTimer;
 };
 
 extern Tsc_form* sc_form;

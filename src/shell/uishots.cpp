@@ -1,15 +1,18 @@
-// scoutly-shots DIR [--master HOST:PORT [--chat HOST:PORT]]: pictures of the program's
-// windows, drawn offscreen, for reviewing how they look without a desktop. Runs in a throwaway
-// home so no real settings are touched. With a master server, the main window is shown after a
-// full refresh; with a chat server, also its chat tab once others have talked, and the channel
-// list.
+// scoutly-shots DIR [--master HOST:PORT [--chat HOST:PORT] [--motd HOST:PORT] [--web URL]]:
+// pictures of the program's windows, drawn offscreen, for reviewing how they look without a
+// desktop. Runs in a throwaway home so no real settings are touched. With a master server, the
+// main window is shown after a full refresh; with a chat server, also its chat tab once others
+// have talked, and the channel list. --motd and --web point the News page, banner and ticker at
+// other servers, as for scoutly-lite.
 #include "chat/channellist_main.h"
 #include "chat/chat_main.h"
 #include "chat/chatmod_main.h"
+#include "chat/motd_main.h"
 #include "config/morrowconfig_main.h"
 #include "config/paths.h"
 #include "config/settingsstore.h"
 #include "shell/dockarea.h"
+#include "shell/portaloptions.h"
 #include "shell/program.h"
 #include "shell/scmorrow_main.h"
 #include "shell/serverview.h"
@@ -114,6 +117,11 @@ int ShootProgram(const QString& Folder, const QString& Master, const QString& Ch
             break;
         }
     Written += Save(&Main, Folder, "main");
+    // The News page, once the message service has answered.
+    if (motd_form && !motd_form->motd_text->document()->isEmpty()) {
+        Main.pages->Activate(motd_form);
+        Written += Save(&Main, Folder, "news");
+    }
     if (!Chat.isEmpty()) Written += ShootChat(Main, Folder);
     return Written;
 }
@@ -133,17 +141,29 @@ int main(int argc, char** argv) {
         }
         return Value;
     };
-    const QString Master = Take("--master"), Chat = Take("--chat");
+    const QString Master = Take("--master"), Chat = Take("--chat"), Motd = Take("--motd"),
+                  Web = Take("--web");
     if (Arguments.size() != 1 || Arguments[0].startsWith('-')) {
-        QTextStream(stderr) << "usage: scoutly-shots DIR [--master HOST:PORT [--chat HOST:PORT]]   "
-                               "(writes PNG pictures "
-                               "of the windows)\n";
+        QTextStream(stderr) << "usage: scoutly-shots DIR [--master HOST:PORT [--chat HOST:PORT] "
+                               "[--motd HOST:PORT] [--web URL]]   (writes PNG pictures of the "
+                               "windows)\n";
         return 1;
     }
     const QString Folder = Arguments[0];
     QDir().mkpath(Folder);
     QTemporaryDir Home;
     SetScoutlyHome(Home.path());
+    {
+        const auto Given = [](const QString& Value) {
+            return Value.isEmpty() ? std::nullopt : std::optional(Value);
+        };
+        TRegistry Registry;
+        QString Error;
+        if (!StorePortalOverrides(Registry, Given(Motd), Given(Web), Error)) {
+            QTextStream(stderr) << "scoutly-shots: " << Error << '\n';
+            return 1;
+        }
+    }
 
     int Written = 0;
     {

@@ -1,9 +1,14 @@
 // The lab's servers are what every query and master-list test stands on, so they are checked
 // on the wire: with raw sockets, through the scoutly-lab program and against qstat. Its chat
 // bots are checked from a bare IRC connection on a real server.
+#include "config/links.h"
+#include "labbanner.h"
 #include "labchatbot.h"
 #include "labgameserver.h"
+#include "labmotd.h"
+#include "labweb.h"
 #include "peers/ngircd.h"
+#include "shell/portaloptions.h"
 
 #include <QElapsedTimer>
 #include <QHash>
@@ -15,7 +20,9 @@
 #include <QSet>
 #include <QSignalSpy>
 #include <QStandardPaths>
+#include <QTcpServer>
 #include <QTcpSocket>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QUdpSocket>
 #include <QXmlStreamReader>
@@ -30,6 +37,7 @@ using TPairs = QList<QPair<QByteArray, QByteArray>>;
 Q_DECLARE_METATYPE(TLabServerConfig)
 Q_DECLARE_METATYPE(TLabMasterConfig)
 Q_DECLARE_METATYPE(TLabHLConfig)
+Q_DECLARE_METATYPE(TLabMotdConfig)
 
 namespace {
 
@@ -276,6 +284,75 @@ struct TIrcUser {
     QByteArray Partial;
 };
 
+// One GET on its own connection, read until the server closes; Status -1 when the answer
+// is not whole (no head, or a body of another length than announced).
+struct THttpAnswer {
+    int Status = -1;
+    QByteArray Type, Body;
+};
+
+THttpAnswer HttpGet(quint16 Port, const QByteArray& Target) {
+    QTcpSocket Socket;
+    QByteArray Got;
+    bool Closed = false;
+    QObject::connect(&Socket, &QTcpSocket::readyRead, [&] { Got += Socket.readAll(); });
+    QObject::connect(&Socket, &QTcpSocket::disconnected, [&] { Closed = true; });
+    Socket.connectToHost(QHostAddress::LocalHost, Port);
+    Socket.write("GET " + Target + " HTTP/1.1\r\nHost: 127.0.0.1\r\nUser-Agent: tst_lab\r\n\r\n");
+    (void)QTest::qWaitFor([&] { return Closed; }, 5000);
+    Got += Socket.readAll();
+    THttpAnswer Answer;
+    const qsizetype End = Got.indexOf("\r\n\r\n");
+    if (!Closed || End < 0) return Answer;
+    const QList<QByteArray> Head = Got.left(End).split('\n');
+    qsizetype Length = -1;
+    for (const QByteArray& Line : Head.mid(1)) {
+        const QByteArray Name = Line.left(Line.indexOf(':')).trimmed().toLower();
+        const QByteArray Value = Line.mid(Line.indexOf(':') + 1).trimmed();
+        if (Name == "content-type") Answer.Type = Value;
+        if (Name == "content-length") Length = Value.toLongLong();
+    }
+    Answer.Body = Got.mid(End + 4);
+    if (Head[0].startsWith("HTTP/1.") && Length == Answer.Body.size())
+        Answer.Status = Head[0].split(' ').value(1).toInt();
+    return Answer;
+}
+
+// A loopback "http://127.0.0.1:PORT/..." address, sent byte for byte as given.
+THttpAnswer HttpGet(const QString& Url) {
+    const auto Match = QRegularExpression("^http://127\\.0\\.0\\.1:(\\d+)(/.*)$").match(Url);
+    if (!Match.hasMatch()) return {};
+    return HttpGet(quint16(Match.captured(1).toUInt()), Match.captured(2).toLatin1());
+}
+
+// As the program sends the request over HTTP: everything but letters and digits as %XX.
+QByteArray PercentEncode(const QByteArray& Text) {
+    QByteArray Out;
+    for (const char C : Text)
+        Out += std::isalnum(uchar(C)) && uchar(C) < 128
+                   ? QByteArray(1, C)
+                   : '%' + QByteArray::number(uchar(C), 16).rightJustified(2, '0').toUpper();
+    return Out;
+}
+
+// How far apart two pictures are: the mean difference per colour channel, -1 for another size.
+double PictureDistance(const QImage& A, const QImage& B) {
+    if (A.size() != B.size()) return -1;
+    const QImage X = A.convertToFormat(QImage::Format_RGB32),
+                 Y = B.convertToFormat(QImage::Format_RGB32);
+    double Sum = 0;
+    for (int Row = 0; Row < X.height(); ++Row)
+        for (int Col = 0; Col < X.width(); ++Col) {
+            const QRgb P = X.pixel(Col, Row), Q = Y.pixel(Col, Row);
+            Sum += std::abs(qRed(P) - qRed(Q)) + std::abs(qGreen(P) - qGreen(Q)) +
+                   std::abs(qBlue(P) - qBlue(Q));
+        }
+    return Sum / (3.0 * X.width() * X.height());
+}
+
+const QByteArray MotdRequestText = "MOTD|030104|tarnwick|jo@example.org|Ab12-Cd34-Ef56-Gh78|N|1|1|"
+                                   "Jo Doe|33|SW1A 1AA|";
+
 } // namespace
 
 class TestLab : public QObject {
@@ -303,6 +380,14 @@ private slots:
     void chatTalker();
     void chatProgram_data();
     void chatProgram();
+    void motd_data();
+    void motd();
+    void documents_data();
+    void documents();
+    void programPortal_data();
+    void programPortal();
+    void portalOverrides_data();
+    void portalOverrides();
 
 private:
     // ngircd and a helper bot holding the channel, started by the first chat test.
@@ -919,6 +1004,369 @@ void TestLab::chatProgram() {
     ::kill(pid_t(Lab.processId()), SIGTERM);
     QVERIFY(Lab.waitForFinished(5000));
     QCOMPARE(Lab.exitCode(), 0);
+}
+
+void TestLab::motd_data() {
+    QTest::addColumn<bool>("http");
+    QTest::addColumn<TLabMotdConfig>("config");
+    QTest::addColumn<QByteArray>("sent");
+    QTest::addColumn<QByteArray>("kind");  // request, report or other
+    QTest::addColumn<QByteArray>("reply"); // what a request gets back
+    TLabMotdConfig Plain;
+    Plain.Message = "Servers are up.\nHave fun!";
+    TLabMotdConfig Rich;
+    Rich.Headers = {"bannerinterval=60000", "lb1text=Lab News"};
+    Rich.Message = "{\\rtf1\\ansi {\\b Big} news}";
+    TLabMotdConfig Expired = Rich;
+    Expired.Expired = true;
+    Expired.LineBreak = "\r\n";
+    const QByteArray Report = "TIME|030104|tarnwick|Ab12-Cd34-Ef56-Gh78|95|60|";
+    // Characters that mean something in a query string must come back as sent.
+    const QByteArray Awkward = "MOTD|030104|tarnwick|a&b=c@d|%41+x|N|1|0|Ren\xe9 \"R\" O'Hara|"
+                               "|1234?#|";
+    QTest::newRow("udp, plain") << false << Plain << MotdRequestText << QByteArray("request")
+                                << QByteArray("MOTD\nServers are up.\nHave fun!");
+    QTest::newRow("http, headers, rtf, awkward fields")
+        << true << Rich << Awkward << QByteArray("request")
+        << QByteArray(
+               "bannerinterval=60000\nlb1text=Lab News\nMOTD\n{\\rtf1\\ansi {\\b Big} news}");
+    QTest::newRow("udp, expired, crlf")
+        << false << Expired << MotdRequestText << QByteArray("request")
+        << QByteArray("bannerinterval=60000\r\nlb1text=Lab News\r\nMOTD-EXPIRED\r\n"
+                      "{\\rtf1\\ansi {\\b Big} news}");
+    QTest::newRow("udp, empty message") << false << TLabMotdConfig() << MotdRequestText
+                                        << QByteArray("request") << QByteArray("MOTD\n");
+    QTest::newRow("udp, usage report")
+        << false << Plain << Report << QByteArray("report") << QByteArray();
+    QTest::newRow("http, usage report")
+        << true << Plain << Report << QByteArray("report") << QByteArray();
+    QTest::newRow("udp, status query")
+        << false << Plain << QByteArray("\\status\\") << QByteArray("other") << QByteArray();
+    QTest::newRow("http, lower case")
+        << true << Plain << QByteArray("motd|030104|") << QByteArray("other") << QByteArray();
+}
+
+// A request gets the whole reply, a report and anything else get nothing (over HTTP a bare 200
+// and a 400), and each is recorded as it was sent.
+void TestLab::motd() {
+    QFETCH(bool, http);
+    QFETCH(TLabMotdConfig, config);
+    QFETCH(QByteArray, sent);
+    QFETCH(QByteArray, kind);
+    QFETCH(QByteArray, reply);
+    TLabMotdServer Server(config);
+    QVERIFY(Server.Listen());
+    int Requests = 0;
+    if (http) {
+        const THttpAnswer Answer = HttpGet(Server.Port(), "/motd?" + PercentEncode(sent));
+        QCOMPARE(Answer.Status, kind == "other" ? 400 : 200);
+        if (kind != "other") QCOMPARE(Answer.Body, reply);
+        Requests = kind == "request";
+    } else {
+        // A request after it: once the server has it, any answer to the first is already
+        // in our socket's queue, ahead of the second's.
+        QUdpSocket Socket;
+        QVERIFY(Socket.bind(QHostAddress::LocalHost, 0));
+        Socket.writeDatagram(sent, QHostAddress::LocalHost, Server.Port());
+        Socket.writeDatagram(MotdRequestText, QHostAddress::LocalHost, Server.Port());
+        Requests = (kind == "request") + 1;
+        QVERIFY(QTest::qWaitFor([&] { return Server.Requests().size() == Requests; }, 3000));
+        QList<QByteArray> Got;
+        (void)QTest::qWaitFor(
+            [&] {
+                while (Socket.hasPendingDatagrams())
+                    Got.append(Socket.receiveDatagram().data());
+                return Got.size() >= Requests;
+            },
+            3000);
+        QCOMPARE(Got.size(), Requests);
+        QCOMPARE(Got.last(), config.Reply());
+        if (kind == "request") QCOMPARE(Got.first(), reply);
+    }
+    QCOMPARE(Server.Requests().size(), Requests);
+    if (kind == "request") {
+        QCOMPARE(Server.Requests().first().Text, sent);
+        QCOMPARE(Server.Requests().first().Http, http);
+    }
+    QCOMPARE(Server.Reports().size(), int(kind == "report"));
+    if (kind == "report") {
+        QCOMPARE(Server.Reports().first().Text, sent);
+        QCOMPARE(Server.Reports().first().Http, http);
+    }
+    QCOMPARE(Server.Ignored(), int(kind == "other"));
+}
+
+void TestLab::documents_data() {
+    QTest::addColumn<QByteArray>("target");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QByteArray>("type");
+    QTest::addColumn<QByteArray>("signature"); // where the picture starts; empty: no picture
+    QTest::addColumn<qsizetype>("at");
+    QTest::addColumn<QImage>("picture");
+    QTest::addColumn<double>("distance"); // largest mean difference from it (JPEG loses a little)
+    const QImage Cup = LabBannerPicture(TLabBanner::Cup),
+                 Scoutly = LabBannerPicture(TLabBanner::Scoutly);
+    QTest::newRow("gif after junk, suffix")
+        << QByteArray("/banner.gif?48271234567") << 200 << QByteArray("image/gif")
+        << QByteArray("GIF89a") << qsizetype(20) << Cup << 0.0;
+    QTest::newRow("gif too late") << QByteArray("/banner-late.gif") << 200
+                                  << QByteArray("image/gif") << QByteArray("GIF89a")
+                                  << qsizetype(160) << Cup << 0.0;
+    QTest::newRow("jpeg") << QByteArray("/banner.jpg?7") << 200 << QByteArray("image/jpeg")
+                          << QByteArray("\xff\xd8\xff") << qsizetype(0) << Scoutly << 12.0;
+    QTest::newRow("png") << QByteArray("/banner.png") << 200 << QByteArray("image/png")
+                         << QByteArray("\x89PNG\r\n\x1a\n") << qsizetype(0) << Cup << 0.0;
+    QTest::newRow("html") << QByteArray("/banner.html?1") << 200
+                          << QByteArray("text/html; charset=utf-8") << QByteArray() << qsizetype(0)
+                          << QImage() << 0.0;
+    QTest::newRow("click") << QByteArray("/click?93211005") << 200
+                           << QByteArray("text/html; charset=utf-8") << QByteArray() << qsizetype(0)
+                           << QImage() << 0.0;
+    QTest::newRow("ticker") << QByteArray("/ticker.txt") << 200 << QByteArray("text/plain")
+                            << QByteArray() << qsizetype(0) << QImage() << 0.0;
+    QTest::newRow("unknown") << QByteArray("/banner.bmp") << 404 << QByteArray("text/plain")
+                             << QByteArray() << qsizetype(0) << QImage() << 0.0;
+    QTest::newRow("path in the query")
+        << QByteArray("/nothing?/banner.gif") << 404 << QByteArray("text/plain") << QByteArray()
+        << qsizetype(0) << QImage() << 0.0;
+}
+
+// Pictures start where a banner strip looks for them and show the ad they were drawn as,
+// byte-exact where the format is lossless.
+void TestLab::documents() {
+    QFETCH(QByteArray, target);
+    QFETCH(int, status);
+    QFETCH(QByteArray, type);
+    QFETCH(QByteArray, signature);
+    QFETCH(qsizetype, at);
+    QFETCH(QImage, picture);
+    QFETCH(double, distance);
+    TLabWebServer Server;
+    QVERIFY(Server.Listen());
+    Server.AddDemoDocuments();
+    const THttpAnswer Answer = HttpGet(Server.Port(), target);
+    QCOMPARE(Answer.Status, status);
+    QCOMPARE(Answer.Type, type);
+    QCOMPARE(Server.Requests(), QList<QByteArray>{target});
+    if (signature.isEmpty()) {
+        QVERIFY(!Answer.Body.contains("GIF"));
+        if (Answer.Type == "text/plain" && status == 200) {
+            // The old section above the last separator, then the news with a link home.
+            const QList<QByteArray> Lines = Answer.Body.trimmed().split('\n');
+            QVERIFY(Lines.size() >= 4);
+            QCOMPARE(Lines.lastIndexOf("REG"), 1);
+            QVERIFY(Lines.contains(Server.Url("/news")));
+            QCOMPARE(HttpGet(Server.Url("/news")).Status, 200);
+        }
+        return;
+    }
+    QCOMPARE(Answer.Body.indexOf(signature.left(3)), at);
+    QCOMPARE(Answer.Body.mid(at, signature.size()), signature);
+    QImage Decoded;
+    QVERIFY(Decoded.loadFromData(Answer.Body.mid(at)));
+    QCOMPARE(Decoded.size(), QSize(LabBannerWidth, LabBannerHeight));
+    const double Distance = PictureDistance(Decoded, picture);
+    QVERIFY2(Distance >= 0 && Distance <= distance, qPrintable(QString::number(Distance)));
+}
+
+void TestLab::programPortal_data() {
+    QTest::addColumn<QStringList>("args"); // FILE: a message file, BUSY: a port in use
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<QString>("reply"); // pattern; %1 the web server's port
+    QTest::addColumn<QString>("error"); // on stderr, exit status 1; empty: starts
+    const QString P = "--motd-port";
+    QTest::newRow("built-in news, web server")
+        << QStringList{P, "0", "--http-port", "0", "--motd-header", "bannerinterval=30000"}
+        << QByteArray()
+        << "^bannerinterval=30000\nMOTD\n\\{\\\\rtf1.*\\\\b.*\\\\cf1.*HYPERLINK "
+           "\"http://127\\.0\\.0\\.1:%1/news\".*\\}\\s*$"
+        << QString();
+    QTest::newRow("message file, expired, crlf")
+        << (QStringList{P, "0", "--motd-text", "FILE", "--motd-expired", "--motd-crlf"} +
+            QStringList{"--motd-header", "a=1", "--motd-header", "b=x=y"})
+        << QByteArray("Plain news, no RTF.\n")
+        << "^" +
+               QRegularExpression::escape("a=1\r\nb=x=y\r\nMOTD-EXPIRED\r\nPlain news, no RTF.\n") +
+               "\\z"
+        << QString();
+    QTest::newRow("news without web server")
+        << QStringList{P, "0"} << QByteArray()
+        << "^MOTD\n\\{\\\\rtf1.*HYPERLINK \"http://www\\.morrowgame\\.example/\"" << QString();
+    QTest::newRow("message too big for a datagram")
+        << QStringList{P, "0", "--motd-text", "FILE"} << QByteArray(LabMaxDatagram, 'x')
+        << QString() << "more than one UDP datagram holds";
+    QTest::newRow("no such file") << QStringList{P, "0", "--motd-text", "/nonexistent/motd.txt"}
+                                  << QByteArray() << QString() << "cannot read --motd-text";
+    QTest::newRow("header without =") << QStringList{P, "0", "--motd-header", "bannerinterval"}
+                                      << QByteArray() << QString() << "NAME=VALUE";
+    QTest::newRow("header without name")
+        << QStringList{P, "0", "--motd-header", "=5"} << QByteArray() << QString() << "NAME=VALUE";
+    QTest::newRow("tuning without port") << QStringList{"--motd-expired"} << QByteArray()
+                                         << QString() << "--motd-expired needs --motd-port";
+    QTest::newRow("port in use") << QStringList{P, "BUSY"} << QByteArray() << QString()
+                                 << "cannot listen on UDP and TCP";
+    QTest::newRow("web port out of range")
+        << QStringList{"--http-port", "65536"} << QByteArray() << QString() << "--http-port wants";
+}
+
+// scoutly-lab prints the servers' lines before "ready", and they answer as configured; the
+// web server's banner turns between GIF and JPEG.
+void TestLab::programPortal() {
+    QFETCH(QStringList, args);
+    QFETCH(QByteArray, file);
+    QFETCH(QString, reply);
+    QFETCH(QString, error);
+    QVERIFY2(qEnvironmentVariableIsSet("SCOUTLY_LAB_BIN"), NoBin);
+    QTemporaryDir Dir;
+    QTcpServer Busy;
+    QVERIFY(Busy.listen(QHostAddress::LocalHost));
+    QFile File(Dir.filePath("motd.txt"));
+    QVERIFY(File.open(QIODevice::WriteOnly) && File.write(file) == file.size());
+    File.close();
+    args.replaceInStrings(QRegularExpression("^FILE$"), File.fileName());
+    args.replaceInStrings(QRegularExpression("^BUSY$"), QString::number(Busy.serverPort()));
+    QProcess Lab;
+    Lab.start(qEnvironmentVariable("SCOUTLY_LAB_BIN"), QStringList{"--servers", "0"} + args);
+    const auto Stop = qScopeGuard([&] { Lab.kill(), Lab.waitForFinished(); });
+    if (!error.isEmpty()) {
+        QVERIFY(Lab.waitForFinished(5000));
+        QCOMPARE(Lab.exitCode(), 1);
+        QCOMPARE(Lab.readAllStandardOutput(), QByteArray());
+        const QByteArray Stderr = Lab.readAllStandardError();
+        QVERIFY2(Stderr.contains(error.toUtf8()), Stderr);
+        return;
+    }
+    QByteArray Out;
+    QVERIFY(QTest::qWaitFor(
+        [&] { return (Out += Lab.readAllStandardOutput()).endsWith("ready\n"); }, 5000));
+    const bool Web = args.contains("--http-port");
+    const auto Lines =
+        QRegularExpression(Web ? "^motd 127\\.0\\.0\\.1:(\\d+)\nhttp 127\\.0\\.0\\.1:"
+                                 "(\\d+)\nready\n$"
+                               : "^motd 127\\.0\\.0\\.1:(\\d+)\nready\n$")
+            .match(QString::fromUtf8(Out));
+    QVERIFY2(Lines.hasMatch(), Out);
+    const auto MotdPort = quint16(Lines.captured(1).toUInt());
+    const auto WebPort = quint16(Lines.captured(2).toUInt());
+
+    const QRegularExpression Expected(reply.contains("%1") ? reply.arg(WebPort) : reply,
+                                      QRegularExpression::DotMatchesEverythingOption);
+    QUdpSocket Socket;
+    QVERIFY(Socket.bind(QHostAddress::LocalHost, 0));
+    Socket.writeDatagram(MotdRequestText, QHostAddress::LocalHost, MotdPort);
+    QVERIFY(QTest::qWaitFor([&] { return Socket.hasPendingDatagrams(); }, 3000));
+    const QByteArray Datagram = Socket.receiveDatagram().data();
+    QVERIFY2(Expected.match(QString::fromLatin1(Datagram)).hasMatch(), Datagram);
+    const THttpAnswer Http = HttpGet(MotdPort, "/motd?" + PercentEncode(MotdRequestText));
+    QCOMPARE(Http.Status, 200);
+    QCOMPARE(Http.Body, Datagram);
+    if (!Web) return;
+    QByteArrayList Kinds;
+    for (int I = 0; I < 3; ++I) {
+        const THttpAnswer Banner = HttpGet(WebPort, "/banner?" + QByteArray::number(I));
+        QCOMPARE(Banner.Status, 200);
+        Kinds.append(Banner.Type);
+    }
+    QCOMPARE(Kinds, QByteArrayList({"image/gif", "image/jpeg", "image/gif"}));
+}
+
+void TestLab::portalOverrides_data() {
+    QTest::addColumn<QStringList>("motd"); // none, or the value given (%1: the lab's port)
+    QTest::addColumn<QStringList>("web");  // none, or the value given (%1: the lab's port)
+    QTest::addColumn<QString>("error");    // empty: stored
+    QTest::newRow("lab addresses")
+        << QStringList{"127.0.0.1:%1"} << QStringList{"http://127.0.0.1:%1"} << QString();
+    QTest::newRow("web with a slash, motd left")
+        << QStringList() << QStringList{"http://127.0.0.1:%1/"} << QString();
+    QTest::newRow("cleared") << QStringList{""} << QStringList{""} << QString();
+    QTest::newRow("motd port 0") << QStringList{"127.0.0.1:0"}
+                                 << QStringList{"http://127.0.0.1:%1/"} << "--motd";
+    QTest::newRow("motd port too big")
+        << QStringList{"127.0.0.1:65536"} << QStringList() << "--motd";
+    QTest::newRow("motd with a path") << QStringList{"127.0.0.1/motd"} << QStringList() << "--motd";
+    QTest::newRow("web not http") << QStringList{"127.0.0.1:%1"} << QStringList{"ftp://127.0.0.1/"}
+                                  << "--web";
+    QTest::newRow("web without scheme") << QStringList() << QStringList{"127.0.0.1:%1"} << "--web";
+    QTest::newRow("web with a query")
+        << QStringList() << QStringList{"http://127.0.0.1:%1/?a=1"} << "--web";
+}
+
+// What --motd and --web store makes the link table and the News window's values name the lab,
+// and those addresses fetch its documents; clearing brings the defaults back; bad values store
+// nothing.
+void TestLab::portalOverrides() {
+    QFETCH(QStringList, motd);
+    QFETCH(QStringList, web);
+    QFETCH(QString, error);
+    TLabMotdConfig Config;
+    Config.Message = "lab news";
+    TLabMotdServer Motd(Config);
+    TLabWebServer Web;
+    QVERIFY(Motd.Listen() && Web.Listen());
+    Web.AddDemoDocuments();
+    const auto Given = [](const QStringList& Value, quint16 Port) -> std::optional<QString> {
+        if (Value.isEmpty()) return std::nullopt;
+        return Value[0].contains("%1") ? Value[0].arg(Port) : Value[0];
+    };
+    QTemporaryDir Dir;
+    TRegistry Registry(Dir.filePath("registry.ini"));
+    const QString& Key = PortalSettingsKey;
+    const QStringList Names{"motdhost",   "motdport",     "motdurl",     "bannertext",  "bannerurl",
+                            "bannerhint", "scrollertext", "scrollerurl", "scrollerhint"};
+    for (const QString& Name : Names)
+        Registry.WriteString(Key, Name, "before");
+    QString Error;
+    QCOMPARE(
+        StorePortalOverrides(Registry, Given(motd, Motd.Port()), Given(web, Web.Port()), Error),
+        error.isEmpty());
+    if (!error.isEmpty()) {
+        QVERIFY2(Error.startsWith(error), qPrintable(Error));
+        for (const QString& Name : Names)
+            QCOMPARE(Registry.ReadString(Key, Name), QString("before"));
+        return;
+    }
+    TLinks Links;
+    int Interval = 300000;
+    LoadLinks(Registry, Key, Links, Interval);
+    const auto Default = [](int Index) {
+        for (const TLinkDefault& Entry : LinkDefaults())
+            if (Entry.Index == Index) return Entry.Default;
+        return TLink();
+    };
+
+    if (web.isEmpty()) {
+        QCOMPARE(Registry.ReadString(Key, "bannertext"), QString("before"));
+    } else if (web[0].isEmpty()) {
+        QCOMPARE(Links[lkBanner], Default(lkBanner));
+        QCOMPARE(Links[lkScroller], Default(lkScroller));
+    } else {
+        // The banner strip asks with its own "?" suffix; the click shares it.
+        const THttpAnswer Banner = HttpGet(Links[lkBanner].Text + "?12345678");
+        QCOMPARE(Banner.Status, 200);
+        QVERIFY(Banner.Type.startsWith("image/"));
+        QCOMPARE(HttpGet(Links[lkBanner].Address + "?12345678").Status, 200);
+        QCOMPARE(Links[lkBanner].Hint, QString());
+        const THttpAnswer Ticker = HttpGet(Links[lkScroller].Address);
+        QCOMPARE(Ticker.Status, 200);
+        QVERIFY(Ticker.Body.contains("\nREG\n"));
+        QCOMPARE(Web.Requests(),
+                 QByteArrayList({"/banner?12345678", "/click?12345678", "/ticker.txt"}));
+    }
+
+    if (motd.isEmpty()) {
+        QCOMPARE(Registry.ReadString(Key, "motdhost"), QString("before"));
+    } else if (motd[0].isEmpty()) {
+        for (const char* Name : {"motdhost", "motdport", "motdurl"})
+            QCOMPARE(Registry.ReadString(Key, Name), QString());
+    } else {
+        QCOMPARE(Registry.ReadString(Key, "motdhost"), QString("127.0.0.1"));
+        QCOMPARE(Registry.ReadString(Key, "motdport").toUInt(), uint(Motd.Port()));
+        const THttpAnswer Reply = HttpGet(Registry.ReadString(Key, "motdurl") +
+                                          QString::fromLatin1(PercentEncode(MotdRequestText)));
+        QCOMPARE(Reply.Body, QByteArray("MOTD\nlab news"));
+        QCOMPARE(Motd.Requests().size(), 1);
+        QCOMPARE(Motd.Requests().first().Text, MotdRequestText);
+    }
 }
 
 QTEST_GUILESS_MAIN(TestLab)

@@ -205,7 +205,8 @@ void TestWSockets::authorizedBinding() {
     connect(&Peer, &QTcpServer::newConnection,
             [&] { PeerPorts << Peer.nextPendingConnection()->peerPort(); });
 
-    // Take 1024 so the next client has to step down to 1023.
+    // Take 1024 so the client has to step down (to 1023, or lower while an earlier run's
+    // connection from 1023 lingers in TIME-WAIT).
     QTcpSocket Blocker;
     QVERIFY(Blocker.bind(QHostAddress::AnyIPv4, 1024));
     TTCPClient Client;
@@ -214,7 +215,7 @@ void TestWSockets::authorizedBinding() {
     Client.Authorized = true;
     QVERIFY(Client.Open());
     QTRY_COMPARE(PeerPorts.size(), 1);
-    QCOMPARE(PeerPorts[0], quint16(1023));
+    QVERIFY2(PeerPorts[0] >= 513 && PeerPorts[0] < 1024, qPrintable(QString::number(PeerPorts[0])));
 
     QUdpSocket UdpPeer;
     QVERIFY(UdpPeer.bind(QHostAddress::LocalHost, 0));

@@ -1,16 +1,33 @@
 // A small HTTP origin server on loopback that records what it is asked and answers per path,
-// well or badly: /doc, /notfound, /big (more than any cap), /truncated, /stall, /headers
-// (header lines forever), /redirect (to /doc), /loop (to itself).
+// well or badly: the pages a test sets (the query ignored), else /doc, /notfound, /big (more
+// than any cap), /truncated, /stall, /headers (header lines forever), /redirect (to /doc),
+// /loop (to itself); anything else is 404.
 #pragma once
 
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTimer>
 
+#include <algorithm>
+
 class TMiniHttpServer : public QObject {
 public:
+    struct TPage {
+        int Status = 200;
+        QByteArray Body;
+        int DelayMs = 0;
+        bool Hang = false;     // never answer
+        bool CutShort = false; // promise more than is sent, then hang up
+    };
+    QHash<QByteArray, TPage> Pages; // by path, without the query
     QByteArray Document = "<html>the document</html>";
     QList<QByteArray> Requests; // each request as received, up to its empty line
+    QList<QByteArray> Targets;  // each request's path with its query
+
+    int Count(const QByteArray& Path) const {
+        return int(std::count_if(Targets.begin(), Targets.end(),
+                                 [&](const QByteArray& T) { return T.startsWith(Path); }));
+    }
 
     bool Listen(quint16 Port = 0) {
         connect(&Server, &QTcpServer::newConnection, this, [this] {
@@ -43,11 +60,26 @@ private:
         const QList<QByteArray> Words = Request.split(' ');
         QByteArray Path = Words.value(1);
         if (Path.startsWith("http://")) Path = Path.mid(Path.indexOf('/', 7));
+        Targets << Path;
         Answer(S, Path);
     }
 
     void Answer(QTcpSocket* S, const QByteArray& Path) {
-        if (Path == "/doc" || Path == "/banner") {
+        if (const auto Page = Pages.constFind(Path.split('?').first()); Page != Pages.cend()) {
+            if (Page->Hang) return;
+            const TPage P = *Page;
+            const auto Send = [S, P] {
+                S->write("HTTP/1.0 " + QByteArray::number(P.Status) +
+                         " Whatever\r\nContent-Length: " +
+                         QByteArray::number(P.Body.size() + (P.CutShort ? 100 : 0)) + "\r\n\r\n" +
+                         P.Body);
+                S->disconnectFromHost();
+            };
+            if (P.DelayMs)
+                QTimer::singleShot(P.DelayMs, S, Send);
+            else
+                Send();
+        } else if (Path == "/doc" || Path == "/banner") {
             S->write("HTTP/1.0 200 OK\r\nContent-Length: " + QByteArray::number(Document.size()) +
                      "\r\n\r\n" + Document);
             S->disconnectFromHost();
@@ -71,6 +103,9 @@ private:
             auto* Timer = new QTimer(S);
             connect(Timer, &QTimer::timeout, S, [S] { S->write("X-Padding: more\r\n"); });
             Timer->start(20);
+        } else {
+            S->write("HTTP/1.0 404 Not Found\r\nContent-Length: 7\r\n\r\nmissing");
+            S->disconnectFromHost();
         }
     }
 

@@ -1,0 +1,11 @@
+// Rich message text for a text browser: Qt reads HTML but has no RTF reader.
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+// The visible text of an RTF document as HTML, with bold, italic, underline, colour and size.
+// Font and style tables, document information, pictures and every destination a reader may
+// skip are left out, and unknown control words are dropped, never shown. Any input is safe:
+// nesting depth and length cost linear time and no recursion.
+QString RtfToHtml(const QByteArray& Rtf);
