@@ -389,9 +389,12 @@ void Tmotd_form::SendUsageReport() {
     const QByteArray Report = MotdUsageReport(
         VersionText(), config_form->ProductCode, config_form->InstallCode.toLatin1(),
         MotdMinutes(Now - sc_form->StartTick), MotdMinutes(Active));
-    const QByteArray Host = MotdHost();
+    QByteArray Host = MotdHost();
+    if (Host == ReportHost && !ReportAddress.isEmpty()) Host = ReportAddress;
+    // A name still unresolved now would be looked up after the program is gone.
+    if (QHostAddress(QString::fromLatin1(Host)).isNull()) return;
     UDPmotdcli->OnData = nullptr;
-    UDPmotdcli->Host = Host == ReportHost && !ReportAddress.isEmpty() ? ReportAddress : Host;
+    UDPmotdcli->Host = Host;
     UDPmotdcli->Port = MotdPort();
     if (UDPmotdcli->Open()) UDPmotdcli->SendText(Report);
 }
