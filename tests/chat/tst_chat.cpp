@@ -111,6 +111,8 @@ private:
     std::unique_ptr<TProgramWindows> Open(const QByteArray& Nick, const QString& Home = {});
     // As "tester", once the home channel's window is up; null when it never comes.
     std::unique_ptr<TProgramWindows> OpenInChannel();
+    // "pal" joins #morrow and the window lists him.
+    bool PalJoins(TPal& Pal);
     TPeer Server;
     std::unique_ptr<QTemporaryDir> HomeDir;
 };
@@ -128,6 +130,12 @@ std::unique_ptr<TProgramWindows> TestChat::OpenInChannel() {
     auto P = Open("tester");
     if (!QTest::qWaitFor([] { return chat_form->windowTitle() == "#morrow"; }, 10000)) return {};
     return P;
+}
+
+bool TestChat::PalJoins(TPal& Pal) {
+    if (!Pal.Open(Server.Port, "pal")) return false;
+    Pal.Send("JOIN #morrow");
+    return QTest::qWaitFor([] { return chat_form->name_box->count() == 2; }, 5000);
 }
 
 std::unique_ptr<TProgramWindows> TestChat::Open(const QByteArray& Nick, const QString& Home) {
@@ -215,9 +223,7 @@ void TestChat::commands() {
     auto P = OpenInChannel();
     QVERIFY(P);
     TPal Pal;
-    QVERIFY(Pal.Open(Server.Port, "pal"));
-    Pal.Send("JOIN #morrow");
-    QTRY_COMPARE(chat_form->name_box->count(), 2);
+    QVERIFY(PalJoins(Pal));
     Type(chat_form, "/me waves");
     QVERIFY(HasLine(chat_form, "* tester waves"));
     QVERIFY(Pal.Wait("PRIVMSG #morrow :\x01"
@@ -418,9 +424,7 @@ void TestChat::fileSent() {
     auto P = OpenInChannel();
     QVERIFY(P);
     TPal Pal;
-    QVERIFY(Pal.Open(Server.Port, "pal"));
-    Pal.Send("JOIN #morrow");
-    QTRY_COMPARE(chat_form->name_box->count(), 2);
+    QVERIFY(PalJoins(Pal));
     chat_form->name_box->setCurrentRow(chat_form->name_box->item(0)->text() == "pal" ? 0 : 1);
     QTemporaryDir Files;
     QFile Source(Files.filePath("my file.bin"));
