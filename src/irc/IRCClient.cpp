@@ -370,6 +370,14 @@ void TIRCClient::Route(TUser* LineUser) {
         } else {
             FireEvent(OnNickChange, this, LineUser, NewNick);
         }
+        // Nicks are unique: a server handing a taken nick to someone else has lost its
+        // previous holder, who leaves every channel as on a quit, so that no membership is
+        // counted on the wrong user.
+        if (TUser* Holder = Users->Find(NewNick); Holder && Holder != LineUser) {
+            Users->Add(NewNick, {}); // held until it has left every channel
+            Channels->UserQuit(Holder);
+            Users->Release(Holder);
+        }
         Channels->RenameMember(LineUser, NewNick);
         Users->Rename(LineUser->Nick, NewNick);
         break;

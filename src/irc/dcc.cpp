@@ -65,7 +65,9 @@ QString DccSafeFileName(const QByteArray& Offered) {
 }
 
 QString DccSpeedText(qint64 Transferred, qint64 FileSize) {
-    const qint64 Percent = FileSize > 0 ? Transferred * 100 / FileSize : 100;
+    // A stranger may offer any size: the product is taken wide enough not to overflow.
+    const qint64 Percent =
+        FileSize > 0 ? qint64(static_cast<__int128>(Transferred) * 100 / FileSize) : 100;
     return QString("%1 of %2 (%3%) ").arg(Transferred).arg(FileSize).arg(Percent);
 }
 

@@ -154,7 +154,10 @@ void TCustomSQPServerList::FetchList() {
 }
 
 void TCustomSQPServerList::MasterData() {
-    const QByteArray Text = MasterClient->ReceiveText();
+    ListData(MasterClient->ReceiveText());
+}
+
+void TCustomSQPServerList::ListData(const QByteArray& Text) {
     if (Aborted || State != lsFetching) return;
     RestartListTimer();
     // "\final\" may arrive split over two pieces: look back over the end of what we had.

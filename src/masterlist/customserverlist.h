@@ -104,6 +104,8 @@ protected:
     void QueryServers() override;
     void EndFetch() override;
     virtual void MasterData();
+    // One piece of the master's answer: the challenge, or more of the list.
+    void ListData(const QByteArray& Text);
     virtual void SendValidation(const QByteArray& Text);
     virtual void MasterClosed();
 

@@ -111,6 +111,8 @@ private slots:
     void receiverLeavesEarly();
     void unevenSender();
     void writeError();
+    void hostileSender_data();
+    void hostileSender();
     void pythonReceives_data();
     void pythonReceives();
     void pythonSends_data();
@@ -203,6 +205,8 @@ void TestDcc::progressTexts() {
     QCOMPARE(DccSpeedText(0, 1), QString("0 of 1 (0%) "));
     QCOMPARE(DccSpeedText(1, 1), QString("1 of 1 (100%) "));
     QCOMPARE(DccSpeedText(3000000000, 6000000000), QString("3000000000 of 6000000000 (50%) "));
+    QCOMPARE(DccSpeedText(999999999999999999, 1999999999999999999),
+             QString("999999999999999999 of 1999999999999999999 (49%) "));
     QCOMPARE(DccTimeText(1000, 61000, 2500), QString("2:00 remaining 500 cps"));
     QCOMPARE(DccTimeText(0, 100, 0), QString("1:40 remaining 1 cps"));
 }
@@ -325,6 +329,53 @@ void TestDcc::unevenSender() {
     QFile F(Dir.filePath("uneven.out"));
     QVERIFY(F.open(QIODevice::ReadOnly));
     QCOMPARE(F.readAll(), Data);
+}
+
+void TestDcc::hostileSender_data() {
+    QTest::addColumn<int>("offered");
+    QTest::addColumn<int>("sent");
+    QTest::addColumn<bool>("reset");
+    QTest::addColumn<QString>("status");
+    QTest::newRow("closes mid-file") << 10000 << 4000 << false << "Connected";
+    QTest::newRow("killed mid-file") << 10000 << 4000 << true << "Connected";
+    QTest::newRow("sends more than offered") << 1500 << 3000 << false << "Done Receiving";
+}
+
+// A sender that stops early or goes on too long: the transfer ends, the file holds what came
+// within the offer and nothing beyond it.
+void TestDcc::hostileSender() {
+    QFETCH(int, offered);
+    QFETCH(int, sent);
+    QFETCH(bool, reset);
+    QFETCH(QString, status);
+    QTcpServer Listener;
+    QVERIFY(Listener.listen(QHostAddress::LocalHost));
+    TDccOffer Offer{"X", "127.0.0.1", QByteArray::number(Listener.serverPort()), offered};
+    TDccTransfer Receiver;
+    QString Error, Status;
+    bool SenderClosed = false;
+    Receiver.OnStatus = [&](const QString& S) { Status = S; };
+    Receiver.OnSenderClosed = [&] { SenderClosed = true; };
+    const QString Target = Dir.filePath("hostile.out");
+    QVERIFY(Receiver.StartReceiving(Offer, Target, Error));
+    QVERIFY(Listener.waitForNewConnection(3000));
+    QTcpSocket* Peer = Listener.nextPendingConnection();
+    QFile Source(MakeFile(Dir.filePath("hostile.in"), sent));
+    QVERIFY(Source.open(QIODevice::ReadOnly));
+    const QByteArray Data = Source.readAll();
+    Peer->write(Data);
+    QVERIFY(Peer->waitForBytesWritten(3000));
+    QTRY_COMPARE(Receiver.Transferred, qMin(offered, sent));
+    if (reset)
+        Peer->abort();
+    else
+        Peer->disconnectFromHost();
+    QTRY_VERIFY(Receiver.Done);
+    QCOMPARE(SenderClosed, sent < offered);
+    QCOMPARE(Status, status);
+    QFile F(Target);
+    QVERIFY(F.open(QIODevice::ReadOnly));
+    QCOMPARE(F.readAll(), Data.left(offered));
 }
 
 // A full disk stops the transfer and says so; the bytes are not counted as received.

@@ -189,10 +189,13 @@ private slots:
     void routing_data();
     void routing();
     void members();
+    void nickTakenOver();
     void userTables();
     void outgoing_data();
     void outgoing();
     void mends();
+    void hostileServer_data();
+    void hostileServer();
 };
 
 void TestIrcEngine::lineEnds_data() {
@@ -520,6 +523,32 @@ void TestIrcEngine::members() {
     QCOMPARE(S.Log.Events.last(), QString("update #c 4 u4999 2503"));
 }
 
+// A hostile server renames someone onto a nick still in use: the previous holder leaves, and
+// every membership stays counted on the user who holds it.
+void TestIrcEngine::nickTakenOver() {
+    TSession S;
+    QVERIFY(S.Open());
+    const int Alive = S.Engine.Users->Alive();
+    for (const char* Line : {":dan!d@x JOIN #c", ":dan!d@x NICK daniel", ":carl!c@x NICK daniel",
+                             ":daniel!d@x PART #c", ":alice!a@h NICK bob"})
+        S.Engine.DispatchLine(Line);
+    TChannel* C = S.Engine.Channels->Find("#c");
+    QStringList Members;
+    for (int I = 0; I < C->Members.Count(); ++I)
+        Members << C->Members.Nick(I);
+    QCOMPARE(Members, (QStringList{"me", "bob", "carol"}));
+    QCOMPARE(S.Log.Events.filter("part "), QStringList{"part daniel #c "});
+    S.Engine.DispatchLine(":bob!a@h PART #c");
+    QCOMPARE(S.Engine.Users->Alive(), Alive - 2);
+    // The previous holder sits in two channels: it leaves both.
+    for (const char* Line :
+         {":me!u@h JOIN #d", ":eve!e@h JOIN #c", ":eve!e@h JOIN #d", ":zed!z@h NICK eve"})
+        S.Engine.DispatchLine(Line);
+    QCOMPARE(S.Engine.Channels->Find("#c")->Members.IndexOf("eve"), -1);
+    QCOMPARE(S.Engine.Channels->Find("#d")->Members.IndexOf("eve"), -1);
+    QCOMPARE(S.Engine.Users->Alive(), Alive - 2);
+}
+
 void TestIrcEngine::userTables() {
     TIRCClient E;
     TUser* Alice = E.Users->Add("alice", "a@h");
@@ -621,6 +650,64 @@ void TestIrcEngine::mends() {
     // Setting the user modes only counts while disconnected.
     S.Engine.SetUserMode(5);
     QCOMPARE(int(S.Engine.UserMode()), 5);
+}
+
+void TestIrcEngine::hostileServer_data() {
+    QTest::addColumn<QString>("kind");
+    QTest::newRow("a megabyte without a line end") << "megabyte";
+    QTest::newRow("ten thousand names") << "names";
+    QTest::newRow("kicked while joining") << "kicked";
+    QTest::newRow("server gone mid-line") << "gone";
+}
+
+// Whatever the server does, the engine ends in a clear state and the next exchange works.
+void TestIrcEngine::hostileServer() {
+    QFETCH(QString, kind);
+    TSession S;
+    QVERIFY(S.Open());
+    int Disconnects = 0;
+    S.Engine.OnDisconnect = [&](TIRCClient*) { ++Disconnects; };
+    const int Alive = S.Engine.Users->Alive();
+    if (kind == "megabyte") {
+        S.Server.Send(QByteArray(1024 * 1024, 'x'));
+        QTRY_COMPARE(Disconnects, 1);
+        QVERIFY(S.Log.Events.contains("error  The server sent a line longer than 64 KB: "
+                                      "disconnected."));
+    } else if (kind == "names") {
+        QByteArray Lines;
+        for (int First = 0; First < 10000; First += 40) {
+            Lines += ":srv 353 me = #c :";
+            for (int I = First; I < First + 40; ++I)
+                Lines += (I % 7 ? "u" : "@u") + QByteArray::number(I) + ' ';
+            Lines += "\r\n";
+        }
+        S.Server.Send(Lines + ":srv 366 me #c :End of /NAMES list.\r\nPING :alive\r\n");
+        QTRY_VERIFY_WITH_TIMEOUT(S.Server.Received.contains("PONG :alive"), 20000);
+        QCOMPARE(S.Engine.Channels->Find("#c")->Members.Count(), 10004);
+    } else if (kind == "kicked") {
+        S.Engine.Join("#new", {});
+        S.Server.Send(":me!u@h JOIN #new\r\n:op!o@h KICK #new me :not you\r\n"
+                      ":srv 353 me = #new :@op me\r\n:srv 366 me #new :End\r\n"
+                      ":op!o@h MODE #new +o me\r\nPING :alive\r\n");
+        QTRY_VERIFY(S.Server.Received.contains("PONG :alive"));
+        QVERIFY(S.Log.Events.contains("kicked op #new"));
+        QVERIFY(!S.Engine.Channels->Find("#new"));
+        QCOMPARE(S.Engine.Users->Alive(), Alive);
+    } else {
+        S.Server.Send(":alice!a@h PRIVMSG #c :half a li");
+        S.Server.Peer->abort();
+        QTRY_COMPARE(Disconnects, 1);
+    }
+    if (kind != "names" && kind != "kicked") {
+        QCOMPARE(S.Engine.State, csDisconnected);
+        // Connecting again works: a new connection, registration and the channel.
+        S.Server.Received.clear();
+        S.Engine.Connect();
+        QTRY_COMPARE(S.Server.Received.size(), 2);
+        S.Server.Send(":srv 001 me :Welcome back\r\n:me!u@h JOIN #c\r\n");
+        QTRY_COMPARE(S.Engine.State, csRegistered);
+        QTRY_VERIFY(S.Engine.Channels->Find("#c"));
+    }
 }
 
 QTEST_GUILESS_MAIN(TestIrcEngine)
