@@ -360,7 +360,10 @@ int TTCPClient::SendBuf(const char* Buffer, int Length) {
 }
 
 QByteArray TTCPClient::ReceiveText() {
-    return Sock ? Sock->readAll() : QByteArray();
+    if (!Sock) return {};
+    const QByteArray Text = Sock->readAll();
+    NoticePeerClose();
+    return Text;
 }
 
 int TTCPClient::ReceiveBuf(char* Buffer, int Size) {
@@ -368,7 +371,23 @@ int TTCPClient::ReceiveBuf(char* Buffer, int Size) {
         ReportError(WSAENOTCONN);
         return -1;
     }
-    return int(Sock->read(Buffer, Size));
+    const int Read = int(Sock->read(Buffer, Size));
+    NoticePeerClose();
+    return Read;
+}
+
+void TTCPClient::NoticePeerClose() {
+    // An unbuffered Qt socket meets the peer's close inside a read and drops to unconnected
+    // without its disconnected signal: the close event comes after the data event instead.
+    if (!Unbuffered || SocketState != ssConnected ||
+        Sock->state() != QAbstractSocket::UnconnectedState)
+        return;
+    QMetaObject::invokeMethod(
+        this,
+        [this, S = Sock.get()] {
+            if (Sock.get() == S && SocketState == ssConnected) SocketDisconnected();
+        },
+        Qt::QueuedConnection);
 }
 
 QByteArray TTCPClient::LocalAddress() const {

@@ -120,6 +120,7 @@ protected:
     virtual void SocketConnected() { Established(); }
     virtual void SocketReadyRead() { FireEvent(OnData, this, Socket); }
     virtual void SocketDisconnected();
+    void NoticePeerClose();
     // The connection is ready for its owner.
     void Established();
     later_ptr<QTcpSocket> Sock;

@@ -5,6 +5,7 @@
 #include "chat/info_main.h"
 #include "chat/motd_main.h"
 #include "config/config_main.h"
+#include "config/favorites.h"
 #include "config/paths.h"
 #include "config/settingsstore.h"
 #include "net/http.h"
@@ -35,7 +36,6 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QSaveFile>
 #include <QStatusBar>
 #include <QStyle>
 #include <QSystemTrayIcon>
@@ -639,25 +639,11 @@ bool Tsc_form::IsFavorite(const TCustomServer& Server) const {
 }
 
 void Tsc_form::LoadFavorites() {
-    Favorites.clear();
-    QFile File(FavoritesFile);
-    if (File.open(QIODevice::ReadOnly)) {
-        for (QByteArray Line : File.readAll().split('\n')) {
-            Line = Line.trimmed();
-            if (!Line.isEmpty()) Favorites << QString::fromLatin1(Line);
-        }
-    }
-    Favorites.sort(Qt::CaseInsensitive);
+    Favorites = ReadFavorites(FavoritesFile);
 }
 
 void Tsc_form::SaveFavorites() {
-    // Written whole into a new file that replaces the old one only once it is complete.
-    QDir().mkpath(QFileInfo(FavoritesFile).absolutePath());
-    QSaveFile File(FavoritesFile);
-    if (!File.open(QIODevice::WriteOnly)) return;
-    for (const QString& Key : std::as_const(Favorites))
-        File.write(Key.toLatin1() + "\r\n");
-    File.commit();
+    WriteFavorites(FavoritesFile, Favorites);
 }
 
 void Tsc_form::AddtoFavoritesExecute() {

@@ -1,6 +1,6 @@
 // A small HTTP origin server on loopback that records what it is asked and answers per path,
-// well or badly: the pages a test sets (the query ignored), else /doc, /notfound, /big (more
-// than any cap), /truncated, /stall, /headers (header lines forever), /redirect (to /doc),
+// well or badly: the pages a test sets (the query ignored), else /doc, /notfound, /big (100 MB,
+// more than any cap), /truncated, /stall, /headers (header lines forever), /redirect (to /doc),
 // /loop (to itself); anything else is 404.
 #pragma once
 
@@ -97,7 +97,7 @@ private:
             if (Path == "/truncated") S->disconnectFromHost();
         } else if (Path == "/big") {
             S->write("HTTP/1.0 200 OK\r\n\r\n");
-            Stream(S, 8 * 1024 * 1024);
+            Stream(S, 100 * 1024 * 1024); // a banner address serving 100 MB
         } else if (Path == "/headers") {
             S->write("HTTP/1.0 200 OK\r\n");
             auto* Timer = new QTimer(S);

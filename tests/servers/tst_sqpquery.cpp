@@ -7,7 +7,13 @@
 #include <QUdpSocket>
 #include <QtTest>
 
+#include <arpa/inet.h>
+#include <atomic>
 #include <ctime>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <thread>
+#include <unistd.h>
 
 namespace {
 
@@ -51,6 +57,12 @@ template <size_t N> QByteArray Bytes(const char (&Text)[N]) {
     return QByteArray(Text, N - 1);
 }
 
+qint64 ResidentBytes() {
+    QFile Statm("/proc/self/statm");
+    if (!Statm.open(QIODevice::ReadOnly)) return 0;
+    return Statm.readAll().split(' ').value(1).toLongLong() * sysconf(_SC_PAGESIZE);
+}
+
 double ProcessCpuSeconds() {
     timespec T;
     clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &T);
@@ -77,6 +89,7 @@ private slots:
     void hostileDatagrams_data();
     void hostileDatagrams();
     void manyServersNoCrossTalk();
+    void floodingServer();
 };
 
 void TestSQPQuery::answered_data() {
@@ -356,6 +369,64 @@ void TestSQPQuery::manyServersNoCrossTalk() {
         QCOMPARE(Records[I]->MapName, C.MapName);
         QCOMPARE(int(Records[I]->Players.size()), int(C.Players.size()));
     }
+}
+
+// A server that answers a query with 64 KB datagrams as fast as the link takes them, on a
+// thread of its own: the query still ends on time, the window's loop keeps running, memory
+// stays bounded, and the next query is answered.
+void TestSQPQuery::floodingServer() {
+    const int Sock = socket(AF_INET, SOCK_DGRAM, 0);
+    QVERIFY(Sock >= 0);
+    sockaddr_in Address{};
+    Address.sin_family = AF_INET;
+    Address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    QCOMPARE(bind(Sock, reinterpret_cast<sockaddr*>(&Address), sizeof Address), 0);
+    socklen_t Length = sizeof Address;
+    getsockname(Sock, reinterpret_cast<sockaddr*>(&Address), &Length);
+    std::atomic<bool> Stop = false;
+    std::atomic<qint64> Sent = 0;
+    std::thread Flood([&] {
+        char Buffer[64];
+        sockaddr_in Client{};
+        socklen_t ClientLength = sizeof Client;
+        timeval Wait{5, 0};
+        setsockopt(Sock, SOL_SOCKET, SO_RCVTIMEO, &Wait, sizeof Wait);
+        if (recvfrom(Sock, Buffer, sizeof Buffer, 0, reinterpret_cast<sockaddr*>(&Client),
+                     &ClientLength) <= 0)
+            return;
+        const QByteArray Datagram = "\\hostname\\flood\\x\\" + QByteArray(65000, 'y');
+        while (!Stop)
+            if (sendto(Sock, Datagram.constData(), Datagram.size(), 0,
+                       reinterpret_cast<sockaddr*>(&Client), ClientLength) > 0)
+                Sent += Datagram.size();
+    });
+    const qint64 ResidentBefore = ResidentBytes();
+    auto S = RecordFor(ntohs(Address.sin_port), 500);
+    TQueryRun Run;
+    int Ticks = 0;
+    QTimer Ticker;
+    QObject::connect(&Ticker, &QTimer::timeout, [&] { ++Ticks; });
+    Ticker.start(50);
+    Run.Start(*S);
+    const bool Ended = QTest::qWaitFor([&] { return Run.Calls == 1; }, 10000);
+    Stop = true;
+    Flood.join();
+    close(Sock);
+    QVERIFY(Ended);
+    QVERIFY2(Sent > 20 * 1024 * 1024, qPrintable(QString::number(Sent)));
+    QVERIFY(!S->Responded);
+    QVERIFY(S->ReplyText.size() <= TSQPServer::MaxReplyBytes);
+    QVERIFY2(Run.ElapsedMs < 3000, qPrintable(QString::number(Run.ElapsedMs)));
+    QVERIFY2(Ticks >= Run.ElapsedMs / 50 / 4, qPrintable(QString::number(Ticks)));
+    QVERIFY(ResidentBytes() - ResidentBefore < 64 * 1024 * 1024);
+
+    TLabGameServer Lab(AlphaConfig());
+    QVERIFY(Lab.Listen());
+    auto Next = RecordFor(Lab.Port());
+    TQueryRun After;
+    After.Start(*Next);
+    QTRY_COMPARE(After.Calls, 1);
+    QVERIFY(Next->Responded);
 }
 
 QTEST_GUILESS_MAIN(TestSQPQuery)
