@@ -9,11 +9,14 @@ SCOUTLY_PACKAGES=(
     cmake ninja-build g++ pkg-config
     qt6-base-dev libcurl4-openssl-dev libgif-dev libjpeg62-turbo-dev fonts-dejavu-core
     qstat microsocks dante-server tinyproxy ngircd python3-irc weechat-headless
+    desktop-file-utils
 )
 
+# scoutly_ensure_packages [PACKAGE...]: the given packages, or all of the above.
 scoutly_ensure_packages() {
-    local missing=()
-    for p in "${SCOUTLY_PACKAGES[@]}"; do
+    local wanted=("$@") missing=()
+    [ ${#wanted[@]} -eq 0 ] && wanted=("${SCOUTLY_PACKAGES[@]}")
+    for p in "${wanted[@]}"; do
         dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
     done
     [ ${#missing[@]} -eq 0 ] && return 0
@@ -28,9 +31,12 @@ scoutly_ensure_packages() {
     apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 }
 
+# Extra configure options (a sanitized build, say) come in $SCOUTLY_CMAKE_ARGS.
 scoutly_build() {
     if [ ! -f "$SCOUTLY_BUILD/build.ninja" ]; then
-        cmake -S "$SCOUTLY_ROOT" -B "$SCOUTLY_BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+        # shellcheck disable=SC2086
+        cmake -S "$SCOUTLY_ROOT" -B "$SCOUTLY_BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+            ${SCOUTLY_CMAKE_ARGS:-} >/dev/null
     fi
     cmake --build "$SCOUTLY_BUILD"
 }

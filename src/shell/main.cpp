@@ -1,6 +1,7 @@
 // scoutly-lite: the game-server browser with chat.
 #include "config/paths.h"
 #include "config/settingsstore.h"
+#include "config/skins.h"
 #include "shell/portaloptions.h"
 #include "shell/program.h"
 #include "shell/scmorrow_main.h"
@@ -10,8 +11,10 @@
 #include <QCommandLineParser>
 #include <QDir>
 #include <QFile>
+#include <QIcon>
 #include <QTemporaryDir>
 #include <QTextStream>
+#include <QTimer>
 #include <cstdio>
 
 namespace {
@@ -26,14 +29,36 @@ void PrepareDemoHome(const QString& Home) {
     if (Registry.ReadString(FieldsKey, "program_dir_Text").isEmpty())
         Registry.WriteString(FieldsKey, "program_dir_Text", QDir::toNativeSeparators(Game) + '/');
 }
+
+// The same pictures the desktop's menu shows, from the program's own hicolor tree.
+QIcon ProgramIcon() {
+    QIcon Icon;
+    const QDir Root(QDir(ProgramDataDir()).filePath("icons/hicolor"));
+    for (const QString& Size : Root.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        const QString File = Root.filePath(Size + "/apps/scoutly-lite.png");
+        if (QFile::exists(File)) Icon.addFile(File);
+    }
+    return Icon;
+}
+
+// --help and --version only print: answer them before QApplication, which needs a display.
+void AnswerTextOnlyOptions(QCommandLineParser& Parser, int& argc, char** argv) {
+    QStringList Arguments;
+    for (int I = 0; I < argc; ++I)
+        Arguments << QString::fromLocal8Bit(argv[I]);
+    Parser.parse(Arguments);
+    for (const QString& Name : Parser.optionNames())
+        if (Name == "h" || Name == "help" || Name == "help-all" || Name == "v" ||
+            Name == "version") {
+            QCoreApplication Text(argc, argv);
+            Parser.process(Text); // prints and exits
+        }
+}
 } // namespace
 
 int main(int argc, char** argv) {
-    QApplication App(argc, argv);
-    QApplication::setApplicationName("scoutly-lite");
-    QApplication::setApplicationDisplayName("Scoutly Lite");
-    QApplication::setApplicationVersion("3.1.4");
-    QApplication::setDesktopFileName("scoutly-lite");
+    QCoreApplication::setApplicationName("scoutly-lite");
+    QCoreApplication::setApplicationVersion("3.1.4");
 
     QCommandLineParser Parser;
     Parser.setApplicationDescription("Scoutly Lite: a game-server browser with chat for Morrow.");
@@ -60,8 +85,28 @@ int main(int argc, char** argv) {
     const QCommandLineOption DemoOption(
         "demo", "Run in a throwaway home with a stand-in game folder: nothing of yours is read "
                 "or written.");
-    Parser.addOptions({HomeOption, MasterOption, ChatOption, MotdOption, WebOption, DemoOption});
+    // Hidden: ends the program after MS milliseconds of running, for scripted smoke runs (the
+    // first-start dialog still waits for an answer, so give a home with a game folder or --demo).
+    QCommandLineOption QuitAfterOption("quit-after", "Quit after MS milliseconds.", "ms");
+    QuitAfterOption.setFlags(QCommandLineOption::HiddenFromHelp);
+    Parser.addOptions(
+        {HomeOption, MasterOption, ChatOption, MotdOption, WebOption, DemoOption, QuitAfterOption});
+    AnswerTextOnlyOptions(Parser, argc, argv);
+
+    QApplication App(argc, argv);
+    QApplication::setApplicationDisplayName("Scoutly Lite");
+    QApplication::setDesktopFileName("scoutly-lite");
     Parser.process(App);
+
+    int QuitAfter = -1;
+    if (Parser.isSet(QuitAfterOption)) {
+        bool Ok = false;
+        QuitAfter = Parser.value(QuitAfterOption).toInt(&Ok);
+        if (!Ok || QuitAfter < 0) {
+            std::fprintf(stderr, "scoutly-lite: --quit-after takes milliseconds\n");
+            return 1;
+        }
+    }
 
     std::unique_ptr<QTemporaryDir> DemoHome;
     if (Parser.isSet(HomeOption)) {
@@ -90,8 +135,16 @@ int main(int argc, char** argv) {
         }
     }
 
+    // Without them the windows keep their built-in look; say where they were looked for.
+    if (!SkinNames().contains("default"))
+        std::fprintf(
+            stderr, "scoutly-lite: the default skin is missing from %s\n",
+            qPrintable(QDir::toNativeSeparators(QDir(ProgramDataDir()).filePath("skins"))));
+    App.setWindowIcon(ProgramIcon());
+
     InstallUIHooks();
     TProgramWindows Windows;
     Windows.Main->show();
+    if (QuitAfter >= 0) QTimer::singleShot(QuitAfter, &App, &QCoreApplication::quit);
     return App.exec();
 }
