@@ -25,7 +25,7 @@ cmake --build "$BUILD" --target fuzzers
 run_one() {
     local name=$1 seconds=$2 build=$3 root=$4
     mkdir -p "$build/corpus/$name" "$build/artifacts/$name" "$build/logs"
-    local log="$build/logs/$name.log"
+    local log="$build/logs/$name.log" started=$SECONDS
     # Qt's platform plugins are never loaded; keep it quiet about a missing runtime folder.
     if QT_QPA_PLATFORM=offscreen QT_LOGGING_RULES='*.debug=false;*.warning=false' \
         "$build/bin/fuzz_$name" -max_total_time="$seconds" -timeout=10 -max_len=16384 \
@@ -37,7 +37,8 @@ run_one() {
     fi
     local runs
     runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -1)
-    printf '%-12s %12s executions in %ss  %s\n' "$name" "${runs:-?}" "$seconds" "$status"
+    printf '%-12s %12s executions in %4ss  %s\n' "$name" "${runs:-?}" "$((SECONDS - started))" \
+        "$status"
 }
 mkdir -p "$BUILD/logs"
 export -f run_one

@@ -32,6 +32,7 @@ private slots:
     void cleanup() { QCOMPARE(QApplication::activeModalWidget(), nullptr); }
     void refreshFillsRows();
     void secondClickAborts();
+    void serversGoneMidRefresh();
     void notRespondingRows();
     void sortByColumnKind_data();
     void sortByColumnKind();
@@ -91,6 +92,30 @@ void TestMainWindow::secondClickAborts() {
     QCOMPARE(Statuses.last(), QString("Updates Complete"));
     QCOMPARE(Statuses.count("Updates Complete"), 1);
     QCOMPARE(F.Model()->rowCount(), 0);
+}
+
+// The whole farm goes away while its servers are being asked: the refresh still ends with
+// every row listed, and once servers are back the next refresh fills the list again.
+void TestMainWindow::serversGoneMidRefresh() {
+    TMainWindowFixture F;
+    QVERIFY(F.Start(Servers(20, 300)));
+    F.Main->refresh_butt->click();
+    QTRY_VERIFY(F.Main->statuslabel->text() == "Updating Servers");
+    F.Farm.Stop();
+    // Each silent server holds its query slot for both attempts.
+    QTRY_VERIFY_WITH_TIMEOUT(!F.Main->Updating, 20000);
+    QCOMPARE(F.Main->statuslabel->text(), QString("Updates Complete"));
+    QCOMPARE(F.Model()->rowCount(), 20);
+    QCOMPARE(ColumnTexts(*F.Model(), 1).count("9999"), 20);
+
+    QVERIFY(F.Farm.Start(Servers(20)));
+    QList<QByteArray> Entries;
+    for (int I = 0; I < F.Farm.Count(); ++I)
+        Entries << "127.0.0.1:" + QByteArray::number(F.Farm.Port(I));
+    F.Master.Config.Lists["morrow"] = Entries;
+    QVERIFY(F.Refresh());
+    QCOMPARE(F.Model()->rowCount(), 20);
+    QCOMPARE(ColumnTexts(*F.Model(), 1).count("9999"), 0);
 }
 
 void TestMainWindow::notRespondingRows() {
