@@ -1,7 +1,9 @@
 // Draws the application icon, the splash picture's compass rose on a dark tile, at the sizes
 // desktops ask for, so it can be changed here and written again rather than edited by hand.
 //   iconart DIR    writes DIR/<N>x<N>/apps/scoutly-lite.png for each size (a hicolor tree)
+#include "compassstar.h"
 #include <QDir>
+
 #include <QGuiApplication>
 #include <QImage>
 #include <QLinearGradient>
@@ -46,32 +48,9 @@ void DrawRose(QPainter& P, qreal R, bool Detailed) {
             P.restore();
         }
     }
-    for (int Pass = Detailed ? 0 : 1; Pass < 2; ++Pass) {
-        // Pass 0 draws the diagonal arms under the cardinal ones.
-        const bool Cardinal = Pass == 1;
-        const qreal Long = Cardinal ? R * 0.97 : R * 0.5, Wide = Cardinal ? R * 0.17 : R * 0.1;
-        P.save();
-        P.rotate(Cardinal ? 0 : 45);
-        for (int Arm = 0; Arm < 4; ++Arm) {
-            P.save();
-            P.rotate(Arm * 90);
-            QPainterPath Left, Right;
-            Left.moveTo(0, -Long);
-            Left.lineTo(-Wide, -Wide);
-            Left.lineTo(0, 0);
-            Right.moveTo(0, -Long);
-            Right.lineTo(Wide, -Wide);
-            Right.lineTo(0, 0);
-            const bool North = Cardinal && Arm == 0;
-            P.setPen(Qt::NoPen);
-            P.setBrush(North ? Bright : (Cardinal ? Accent : Deep));
-            P.drawPath(Left);
-            P.setBrush(North ? Accent : (Cardinal ? Deep : Deep.darker(140)));
-            P.drawPath(Right);
-            P.restore();
-        }
-        P.restore();
-    }
+    // The diagonal arms go under the cardinal ones.
+    if (Detailed) DrawStarArms(P, R * 0.5, R * 0.1, false, Bright, Accent, Deep);
+    DrawStarArms(P, R * 0.97, R * 0.17, true, Bright, Accent, Deep);
     P.setBrush(Bright);
     P.drawEllipse(QPointF(0, 0), R * 0.07, R * 0.07);
 }

@@ -2,8 +2,10 @@
 // artwork can be changed here and written again rather than edited pixel by pixel.
 //   skinart OUTDIR               writes OUTDIR/<skin>/{skin.ini,*.bmp}
 //   skinart OUTDIR --preview F   also writes a mock-up of each skin to F-<skin>.png
+#include "compassstar.h"
 #include <QDir>
 #include <QFile>
+
 #include <QGuiApplication>
 #include <QImage>
 #include <QLinearGradient>
@@ -83,30 +85,8 @@ void DrawEmblem(QPainter& P, const TTheme& T, QPointF C, qreal R, int Opacity = 
         P.restore();
     }
     // Two crossed four-point stars, the long one bright to the north.
-    for (int Pass = 0; Pass < 2; ++Pass) {
-        const qreal Long = Pass ? R * 0.5 : R * 0.95, Wide = Pass ? R * 0.1 : R * 0.16;
-        P.save();
-        P.rotate(Pass ? 45 : 0);
-        for (int Arm = 0; Arm < 4; ++Arm) {
-            P.save();
-            P.rotate(Arm * 90);
-            QPainterPath Left, Right;
-            Left.moveTo(0, -Long);
-            Left.lineTo(-Wide, -Wide);
-            Left.lineTo(0, 0);
-            Right.moveTo(0, -Long);
-            Right.lineTo(Wide, -Wide);
-            Right.lineTo(0, 0);
-            const bool North = Pass == 0 && Arm == 0;
-            P.setPen(Qt::NoPen);
-            P.setBrush(North ? T.Bright : (Pass ? T.Deep : T.Accent));
-            P.drawPath(Left);
-            P.setBrush(North ? T.Accent : (Pass ? T.Deep.darker(140) : T.Deep));
-            P.drawPath(Right);
-            P.restore();
-        }
-        P.restore();
-    }
+    DrawStarArms(P, R * 0.95, R * 0.16, true, T.Bright, T.Accent, T.Deep);
+    DrawStarArms(P, R * 0.5, R * 0.1, false, T.Bright, T.Accent, T.Deep);
     P.setBrush(T.Bright);
     P.drawEllipse(QPointF(0, 0), R * 0.07, R * 0.07);
     P.restore();

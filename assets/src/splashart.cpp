@@ -1,6 +1,8 @@
 // Draws the edition's splash picture in the default skin's look (black, gold, the compass), so
 // it can be changed here and written again rather than edited by hand.
 //   splashart FILE    writes the 350x230 picture to FILE (PNG)
+#include "compassstar.h"
+
 #include <QGuiApplication>
 #include <QImage>
 #include <QLinearGradient>
@@ -63,30 +65,8 @@ void DrawEmblem(QPainter& P, QPointF C, qreal R) {
         P.drawLine(QPointF(0, -R * 0.8), QPointF(0, -R * (0.8 - Len)));
         P.restore();
     }
-    for (int Pass = 0; Pass < 2; ++Pass) {
-        const qreal Long = Pass ? R * 0.5 : R * 0.97, Wide = Pass ? R * 0.1 : R * 0.15;
-        P.save();
-        P.rotate(Pass ? 45 : 0);
-        for (int Arm = 0; Arm < 4; ++Arm) {
-            P.save();
-            P.rotate(Arm * 90);
-            QPainterPath Left, Right;
-            Left.moveTo(0, -Long);
-            Left.lineTo(-Wide, -Wide);
-            Left.lineTo(0, 0);
-            Right.moveTo(0, -Long);
-            Right.lineTo(Wide, -Wide);
-            Right.lineTo(0, 0);
-            const bool North = Pass == 0 && Arm == 0;
-            P.setPen(Qt::NoPen);
-            P.setBrush(North ? Bright : (Pass ? Deep : Accent));
-            P.drawPath(Left);
-            P.setBrush(North ? Accent : (Pass ? Deep.darker(140) : Deep));
-            P.drawPath(Right);
-            P.restore();
-        }
-        P.restore();
-    }
+    DrawStarArms(P, R * 0.97, R * 0.15, true, Bright, Accent, Deep);
+    DrawStarArms(P, R * 0.5, R * 0.1, false, Bright, Accent, Deep);
     P.setBrush(Bright);
     P.drawEllipse(QPointF(0, 0), R * 0.06, R * 0.06);
     // The north letter, outside the ring.
