@@ -1,6 +1,7 @@
 // Half-Life replies: the info, players and rules datagrams in any order and shape.
 #include "fuzzcommon.h"
 #include "servers/customserver.h"
+#include "showrecord.h"
 
 namespace {
 class TProbe : public THLServer {
@@ -17,12 +18,7 @@ public:
             Complete = AddPacket(Datagram);
         }
         ParseReply();
-        QList<QByteArray> Columns;
-        GetColumnTexts(Columns);
-        for (const auto& Player : Players) {
-            QList<QByteArray> Texts;
-            Player->GetColumnTexts(Texts);
-        }
+        ShowRecord(*this);
     }
 };
 } // namespace

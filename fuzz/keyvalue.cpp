@@ -3,6 +3,7 @@
 #include "fuzzcommon.h"
 #include "net/netutils.h"
 #include "servers/customserver.h"
+#include "showrecord.h"
 
 namespace {
 class TProbe : public TMorrowServer {
@@ -13,12 +14,7 @@ public:
         for (const QByteArray& Datagram : FuzzPieces(Input))
             if (AddPacket(Datagram)) break;
         ParseReply();
-        QList<QByteArray> Columns;
-        GetColumnTexts(Columns);
-        for (const auto& Player : Players) {
-            QList<QByteArray> Texts;
-            Player->GetColumnTexts(Texts);
-        }
+        ShowRecord(*this);
     }
 };
 } // namespace

@@ -1,7 +1,7 @@
 // Draws the application icon, the splash picture's compass rose on a dark tile, at the sizes
 // desktops ask for, so it can be changed here and written again rather than edited by hand.
 //   iconart DIR    writes DIR/<N>x<N>/apps/scoutly-lite.png for each size (a hicolor tree)
-#include "compassstar.h"
+#include "artkit.h"
 #include <QDir>
 
 #include <QGuiApplication>
@@ -19,17 +19,8 @@ const QColor Back(0, 0, 0), Lift(0x2A, 0x1C, 0x08), Accent(0xED, 0xA7, 0x36),
     Bright(0xFF, 0xE3, 0x9A), Deep(0x8A, 0x56, 0x10);
 const int Sizes[] = {16, 24, 32, 48, 64, 128, 256};
 
-QColor Alpha(QColor C, int A) {
-    C.setAlpha(A);
-    return C;
-}
-
 QLinearGradient MetalV(qreal Top, qreal Bottom) {
-    QLinearGradient G(0, Top, 0, Bottom);
-    G.setColorAt(0, Bright);
-    G.setColorAt(0.45, Accent);
-    G.setColorAt(1, Deep);
-    return G;
+    return MetalGradient(Top, Bottom, Bright, Accent, Deep);
 }
 
 // Fine rings and ticks turn to mush below 48 pixels: small icons keep the ring and the rose.

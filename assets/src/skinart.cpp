@@ -2,7 +2,7 @@
 // artwork can be changed here and written again rather than edited pixel by pixel.
 //   skinart OUTDIR               writes OUTDIR/<skin>/{skin.ini,*.bmp}
 //   skinart OUTDIR --preview F   also writes a mock-up of each skin to F-<skin>.png
-#include "compassstar.h"
+#include "artkit.h"
 #include <QDir>
 #include <QFile>
 
@@ -35,11 +35,6 @@ const TTheme Themes[] = {
      "GAME SERVERS  \u00B7  CHAT  \u00B7  MORROW EDITION", true},
 };
 
-QColor Alpha(QColor C, int A) {
-    C.setAlpha(A);
-    return C;
-}
-
 // Images start filled with the skin's background: the windows may treat the lower-left
 // pixel as transparent, and then nothing else is lost.
 QImage Canvas(const TTheme& T, int W, int H) {
@@ -53,11 +48,7 @@ void Begin(QPainter& P) {
 }
 
 QLinearGradient MetalV(const TTheme& T, qreal Top, qreal Bottom) {
-    QLinearGradient G(0, Top, 0, Bottom);
-    G.setColorAt(0, T.Bright);
-    G.setColorAt(0.45, T.Accent);
-    G.setColorAt(1, T.Deep);
-    return G;
+    return MetalGradient(Top, Bottom, T.Bright, T.Accent, T.Deep);
 }
 
 // A compass rose in a ring: the browser scouts for servers.

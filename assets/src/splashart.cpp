@@ -1,7 +1,7 @@
 // Draws the edition's splash picture in the default skin's look (black, gold, the compass), so
 // it can be changed here and written again rather than edited by hand.
 //   splashart FILE    writes the 350x230 picture to FILE (PNG)
-#include "compassstar.h"
+#include "artkit.h"
 
 #include <QGuiApplication>
 #include <QImage>
@@ -18,17 +18,8 @@ const QColor Back(0, 0, 0), Lift(0x2A, 0x1C, 0x08), Accent(0xED, 0xA7, 0x36),
     Bright(0xFF, 0xE3, 0x9A), Deep(0x8A, 0x56, 0x10);
 const int Width = 350, Height = 230;
 
-QColor Alpha(QColor C, int A) {
-    C.setAlpha(A);
-    return C;
-}
-
 QLinearGradient MetalV(qreal Top, qreal Bottom) {
-    QLinearGradient G(0, Top, 0, Bottom);
-    G.setColorAt(0, Bright);
-    G.setColorAt(0.45, Accent);
-    G.setColorAt(1, Deep);
-    return G;
+    return MetalGradient(Top, Bottom, Bright, Accent, Deep);
 }
 
 QFont Font(int Pixels, int Weight, qreal Spacing = 0, const char* Family = "DejaVu Sans") {
