@@ -243,22 +243,30 @@ void TCustomWSockets::ResolveHost(const QByteArray& Host,
         Done(Address);
         return;
     }
-    LookupId = QHostInfo::lookupHost(QString::fromLatin1(Host), this,
-                                     [this, Done = std::move(Done)](const QHostInfo& Info) {
-                                         LookupId = -1;
-                                         for (const QHostAddress& A : Info.addresses())
-                                             if (A.protocol() == QAbstractSocket::IPv4Protocol) {
-                                                 Done(A);
-                                                 return;
-                                             }
-                                         SocketState = ssClosed;
-                                         ReportError(WSAHOST_NOT_FOUND);
-                                     });
+    // The slot form: Qt 6.4 never frees a functor whose lookup is aborted or whose receiver
+    // is gone first.
+    LookupDone = std::move(Done);
+    LookupId = QHostInfo::lookupHost(QString::fromLatin1(Host), this, SLOT(HostFound(QHostInfo)));
+}
+
+void TCustomWSockets::HostFound(const QHostInfo& Info) {
+    if (Info.lookupId() != LookupId) return;
+    LookupId = -1;
+    const auto Done = std::move(LookupDone);
+    LookupDone = nullptr;
+    for (const QHostAddress& A : Info.addresses())
+        if (A.protocol() == QAbstractSocket::IPv4Protocol) {
+            Done(A);
+            return;
+        }
+    SocketState = ssClosed;
+    ReportError(WSAHOST_NOT_FOUND);
 }
 
 void TCustomWSockets::CancelLookup() {
     if (LookupId != -1) QHostInfo::abortHostLookup(LookupId);
     LookupId = -1;
+    LookupDone = nullptr;
 }
 
 bool TCustomWSockets::BindAuthorized(QAbstractSocket* Sock) {

@@ -5,6 +5,7 @@
 #include <QAbstractSocket>
 #include <QByteArray>
 #include <QHash>
+#include <QHostInfo>
 #include <QList>
 #include <QObject>
 #include <functional>
@@ -83,8 +84,12 @@ protected:
     // Binds ports 1024 down to 513 in turn; false when an error other than "in use" occurred.
     bool BindAuthorized(QAbstractSocket* Sock);
 
+private slots:
+    void HostFound(const QHostInfo& Info);
+
 private:
     int LookupId = -1;
+    std::function<void(const QHostAddress&)> LookupDone;
 };
 
 class TTCPClient : public TCustomWSockets {
