@@ -2,8 +2,8 @@
 // ServerUpdated into its visible view, which paints as they come, then the completion sort.
 // listview_bench [ROWS]
 #include "config/settingsstore.h"
-#include "shell/scmorrow_main.h"
-#include "shell/serverview.h"
+#include "ui/shell/scmorrow_main.h"
+#include "ui/shell/serverview.h"
 
 #include <QApplication>
 #include <QDir>

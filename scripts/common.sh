@@ -34,9 +34,12 @@ scoutly_ensure_packages() {
 # Extra configure options (a sanitized build, say) come in $SCOUTLY_CMAKE_ARGS.
 scoutly_build() {
     if [ ! -f "$SCOUTLY_BUILD/build.ninja" ]; then
+        local launcher=()
+        # Rebuilds of several trees (sanitized, worktrees) reuse each other's objects.
+        command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
         # shellcheck disable=SC2086
         cmake -S "$SCOUTLY_ROOT" -B "$SCOUTLY_BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-            ${SCOUTLY_CMAKE_ARGS:-} >/dev/null
+            "${launcher[@]}" ${SCOUTLY_CMAKE_ARGS:-} >/dev/null
     fi
     cmake --build "$SCOUTLY_BUILD"
 }

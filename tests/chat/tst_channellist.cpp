@@ -1,6 +1,6 @@
 // The channel list driven as the chat module and a user drive it: listings streaming in,
 // header clicks, selections, joins.
-#include "chat/channellist_main.h"
+#include "ui/chat/channellist_main.h"
 
 #include "boxanswer.h"
 

@@ -1,18 +1,18 @@
 // The chat as the program runs it (main window, chat module, docked chat windows, channel
 // list) against a real ngircd, with a raw IRC client as the other person.
 #include "boxanswer.h"
-#include "chat/CRTEdit.h"
-#include "chat/channellist_main.h"
-#include "chat/chat_main.h"
-#include "chat/chatmod_main.h"
-#include "chat/dcc_main.h"
-#include "chat/info_main.h"
-#include "config/config_main.h"
+#include "ui/widgets/CRTEdit.h"
+#include "ui/chat/channellist_main.h"
+#include "ui/chat/chat_main.h"
+#include "ui/chat/chatmod_main.h"
+#include "ui/chat/dcc_main.h"
+#include "ui/shell/info_main.h"
+#include "ui/config/config_main.h"
 #include "config/settingsstore.h"
 #include "peers/ngircd.h"
-#include "shell/dockarea.h"
-#include "shell/program.h"
-#include "shell/scmorrow_main.h"
+#include "ui/widgets/dockarea.h"
+#include "ui/app/program.h"
+#include "ui/shell/scmorrow_main.h"
 
 #include <QCheckBox>
 #include <QLabel>

@@ -1,5 +1,5 @@
 // The chat input line driven by real key presses: what Up, Down and Enter do to the history.
-#include "chat/CRTEdit.h"
+#include "ui/widgets/CRTEdit.h"
 
 #include <QtTest>
 

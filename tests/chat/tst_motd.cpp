@@ -5,12 +5,12 @@
 #include "peers/minihttp.h"
 #include "shell/mainwindowfixture.h"
 
-#include "chat/motd_main.h"
+#include "ui/news/motd_main.h"
 #include "config/paths.h"
 #include "net/http.h"
 #include "net/netutils.h"
 #include "peers/peers.h"
-#include "shell/dockarea.h"
+#include "ui/widgets/dockarea.h"
 
 #include <QDesktopServices>
 #include <QLineEdit>

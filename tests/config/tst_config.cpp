@@ -1,5 +1,5 @@
 // The configuration dialog driven through its real widgets, offscreen, in a throwaway home.
-#include "config/morrowconfig_main.h"
+#include "ui/config/morrowconfig_main.h"
 #include "config/settingsstore.h"
 
 #include "boxanswer.h"

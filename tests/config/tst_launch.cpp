@@ -1,5 +1,5 @@
 // The command lines the dialogs build for joining a server.
-#include "config/morrowconfig_main.h"
+#include "ui/config/morrowconfig_main.h"
 
 #include <QApplication>
 #include <QLineEdit>

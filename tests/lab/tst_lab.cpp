@@ -8,7 +8,7 @@
 #include "labmotd.h"
 #include "labweb.h"
 #include "peers/ngircd.h"
-#include "shell/portaloptions.h"
+#include "portal/portaloptions.h"
 
 #include <QElapsedTimer>
 #include <QHash>

@@ -7,7 +7,7 @@
 #include "net/http.h"
 #include "net/netutils.h"
 #include "peers/minihttp.h"
-#include "shell/newsticker.h"
+#include "ui/shell/newsticker.h"
 
 #include <QBuffer>
 #include <QCheckBox>

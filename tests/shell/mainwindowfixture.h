@@ -2,16 +2,16 @@
 // builds it at start (dialog first, then the docked windows).
 #pragma once
 
-#include "chat/chat_main.h"
-#include "chat/chatmod_main.h"
-#include "chat/info_main.h"
-#include "chat/motd_main.h"
-#include "config/config_main.h"
+#include "ui/chat/chat_main.h"
+#include "ui/chat/chatmod_main.h"
+#include "ui/shell/info_main.h"
+#include "ui/news/motd_main.h"
+#include "ui/config/config_main.h"
 #include "config/settingsstore.h"
 #include "labgameserver.h"
 #include "labmaster.h"
-#include "shell/scmorrow_main.h"
-#include "shell/serverview.h"
+#include "ui/shell/scmorrow_main.h"
+#include "ui/shell/serverview.h"
 
 #include "boxanswer.h"
 

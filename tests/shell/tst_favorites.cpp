@@ -1,5 +1,5 @@
 // Favourites and launching from the main window, against the lab.
-#include "config/morrowconfig_main.h"
+#include "ui/config/morrowconfig_main.h"
 #include "mainwindowfixture.h"
 
 #include <QLineEdit>

@@ -1,6 +1,6 @@
 // The main window driven offscreen against a lab master and lab game servers.
 #include "mainwindowfixture.h"
-#include "shell/dockarea.h"
+#include "ui/widgets/dockarea.h"
 
 #include <QClipboard>
 #include <QHeaderView>

@@ -1,7 +1,7 @@
 // The server list: sort order, rows that stay put, the status picture chosen, the favourite colour
 // and the stored layout, driven through the real view offscreen.
 #include "config/settingsstore.h"
-#include "shell/serverview.h"
+#include "ui/shell/serverview.h"
 
 #include <QHeaderView>
 #include <QPainter>

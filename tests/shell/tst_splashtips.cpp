@@ -1,9 +1,9 @@
 // The splash and tips windows, offscreen, in a throwaway home with the configuration loaded.
-#include "config/morrowconfig_main.h"
+#include "ui/config/morrowconfig_main.h"
 #include "config/paths.h"
 #include "net/netutils.h"
-#include "shell/splash_main.h"
-#include "shell/tip_main.h"
+#include "ui/shell/splash_main.h"
+#include "ui/shell/tip_main.h"
 
 #include <QApplication>
 #include <QCheckBox>

@@ -1,0 +1,33 @@
+# Fails the configure step when the layers mix: the core (every folder of src/ but ui/) must
+# not include Qt Widgets or a window, and a window room (ui/shell, ui/chat, ui/news,
+# ui/config) must not include another; ui/widgets is shared by all, ui/app may include all.
+function(scoutly_check_layers SRC)
+  file(GLOB_RECURSE Sources RELATIVE ${SRC} CONFIGURE_DEPENDS ${SRC}/*.h ${SRC}/*.cpp)
+  set(Faults "")
+  foreach(File IN LISTS Sources)
+    file(STRINGS ${SRC}/${File} Includes REGEX "^[ \t]*#[ \t]*include")
+    if(File MATCHES "^ui/([a-z]+)/")
+      set(Room ${CMAKE_MATCH_1})
+      if(Room STREQUAL "app" OR Room STREQUAL "widgets")
+        continue()
+      endif()
+      foreach(Line IN LISTS Includes)
+        if(Line MATCHES "\"ui/([a-z]+)/" AND NOT CMAKE_MATCH_1 STREQUAL Room
+           AND NOT CMAKE_MATCH_1 STREQUAL "widgets")
+          list(APPEND Faults "${File}: ${Line}")
+        endif()
+      endforeach()
+    else()
+      foreach(Line IN LISTS Includes)
+        if(Line MATCHES "QtWidgets|\"ui/")
+          list(APPEND Faults "${File}: ${Line}")
+        endif()
+      endforeach()
+    endif()
+  endforeach()
+  if(Faults)
+    list(JOIN Faults "\n  " Text)
+    message(WARNING "Layering broken (core includes a window, or a window room includes "
+                        "another):\n  ${Text}")
+  endif()
+endfunction()

@@ -1,0 +1,150 @@
+// scoutly-lite: the game-server browser with chat.
+#include "config/paths.h"
+#include "config/settingsstore.h"
+#include "config/skins.h"
+#include "portal/portaloptions.h"
+#include "ui/app/program.h"
+#include "ui/shell/scmorrow_main.h"
+#include "ui/widgets/uihooks.h"
+
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QDir>
+#include <QFile>
+#include <QIcon>
+#include <QTemporaryDir>
+#include <QTextStream>
+#include <QTimer>
+#include <cstdio>
+
+namespace {
+const QString FieldsKey = "Software\\Scoutly\\tarnwick\\morrow\\config";
+
+// A demo needs no game: a stand-in executable keeps the first-start dialog away.
+void PrepareDemoHome(const QString& Home) {
+    const QString Game = QDir(Home).filePath("game");
+    QDir().mkpath(Game);
+    QFile(QDir(Game).filePath("morrow.exe")).open(QIODevice::WriteOnly);
+    TRegistry Registry;
+    if (Registry.ReadString(FieldsKey, "program_dir_Text").isEmpty())
+        Registry.WriteString(FieldsKey, "program_dir_Text", QDir::toNativeSeparators(Game) + '/');
+}
+
+// The same pictures the desktop's menu shows, from the program's own hicolor tree.
+QIcon ProgramIcon() {
+    QIcon Icon;
+    const QDir Root(QDir(ProgramDataDir()).filePath("icons/hicolor"));
+    for (const QString& Size : Root.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        const QString File = Root.filePath(Size + "/apps/scoutly-lite.png");
+        if (QFile::exists(File)) Icon.addFile(File);
+    }
+    return Icon;
+}
+
+// --help and --version only print: answer them before QApplication, which needs a display.
+void AnswerTextOnlyOptions(QCommandLineParser& Parser, int& argc, char** argv) {
+    QStringList Arguments;
+    for (int I = 0; I < argc; ++I)
+        Arguments << QString::fromLocal8Bit(argv[I]);
+    Parser.parse(Arguments);
+    for (const QString& Name : Parser.optionNames())
+        if (Name == "h" || Name == "help" || Name == "help-all" || Name == "v" ||
+            Name == "version") {
+            QCoreApplication Text(argc, argv);
+            Parser.process(Text); // prints and exits
+        }
+}
+} // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication::setApplicationName("scoutly-lite");
+    QCoreApplication::setApplicationVersion("3.1.4");
+
+    QCommandLineParser Parser;
+    Parser.setApplicationDescription("Scoutly Lite: a game-server browser with chat for Morrow.");
+    Parser.addHelpOption();
+    Parser.addVersionOption();
+    const QCommandLineOption HomeOption(
+        "home", "Keep settings, favourites and skins under DIR instead of the usual folders.",
+        "DIR");
+    const QCommandLineOption MasterOption(
+        "master", "Use this master server (stored like the setting of the same name).",
+        "host[:port]");
+    const QCommandLineOption ChatOption(
+        "chat", "Use this chat server (stored like the setting of the same name).", "host[:port]");
+    const QCommandLineOption MotdOption(
+        "motd",
+        "Fetch the message of the day from this server, over UDP or HTTP on the same port "
+        "(stored; empty: the usual server again).",
+        "host[:port]");
+    const QCommandLineOption WebOption(
+        "web",
+        "Fetch banners (URL/banner, clicks open URL/click) and the news ticker (URL/ticker.txt) "
+        "from this web server (stored; empty: the usual addresses again).",
+        "URL");
+    const QCommandLineOption DemoOption(
+        "demo", "Run in a throwaway home with a stand-in game folder: nothing of yours is read "
+                "or written.");
+    // Hidden: ends the program after MS milliseconds of running, for scripted smoke runs (the
+    // first-start dialog still waits for an answer, so give a home with a game folder or --demo).
+    QCommandLineOption QuitAfterOption("quit-after", "Quit after MS milliseconds.", "ms");
+    QuitAfterOption.setFlags(QCommandLineOption::HiddenFromHelp);
+    Parser.addOptions(
+        {HomeOption, MasterOption, ChatOption, MotdOption, WebOption, DemoOption, QuitAfterOption});
+    AnswerTextOnlyOptions(Parser, argc, argv);
+
+    QApplication App(argc, argv);
+    QApplication::setApplicationDisplayName("Scoutly Lite");
+    QApplication::setDesktopFileName("scoutly-lite");
+    Parser.process(App);
+
+    int QuitAfter = -1;
+    if (Parser.isSet(QuitAfterOption)) {
+        bool Ok = false;
+        QuitAfter = Parser.value(QuitAfterOption).toInt(&Ok);
+        if (!Ok || QuitAfter < 0) {
+            std::fprintf(stderr, "scoutly-lite: --quit-after takes milliseconds\n");
+            return 1;
+        }
+    }
+
+    std::unique_ptr<QTemporaryDir> DemoHome;
+    if (Parser.isSet(HomeOption)) {
+        SetScoutlyHome(Parser.value(HomeOption));
+    } else if (Parser.isSet(DemoOption)) {
+        DemoHome = std::make_unique<QTemporaryDir>();
+        SetScoutlyHome(DemoHome->path());
+    }
+    if (Parser.isSet(DemoOption)) PrepareDemoHome(UserConfigDir());
+    if (Parser.isSet(MasterOption) || Parser.isSet(ChatOption)) {
+        TRegistry Registry;
+        if (Parser.isSet(MasterOption))
+            Registry.WriteString(FieldsKey, "masterserver_Text", Parser.value(MasterOption));
+        if (Parser.isSet(ChatOption))
+            Registry.WriteString(FieldsKey, "chatserver_Text", Parser.value(ChatOption));
+    }
+    if (Parser.isSet(MotdOption) || Parser.isSet(WebOption)) {
+        const auto Given = [&](const QCommandLineOption& Option) {
+            return Parser.isSet(Option) ? std::optional(Parser.value(Option)) : std::nullopt;
+        };
+        TRegistry Registry;
+        QString Error;
+        if (!StorePortalOverrides(Registry, Given(MotdOption), Given(WebOption), Error)) {
+            std::fprintf(stderr, "scoutly-lite: %s\n", qPrintable(Error));
+            return 1;
+        }
+    }
+
+    // Without them the windows keep their built-in look; say where they were looked for.
+    if (!SkinNames().contains("default"))
+        std::fprintf(
+            stderr, "scoutly-lite: the default skin is missing from %s\n",
+            qPrintable(QDir::toNativeSeparators(QDir(ProgramDataDir()).filePath("skins"))));
+    App.setWindowIcon(ProgramIcon());
+
+    InstallUIHooks();
+    TProgramWindows Windows;
+    Windows.Main->show();
+    if (QuitAfter >= 0) QTimer::singleShot(QuitAfter, &App, &QCoreApplication::quit);
+    return App.exec();
+}

@@ -1,0 +1,180 @@
+// scoutly-shots DIR [--master HOST:PORT [--chat HOST:PORT] [--motd HOST:PORT] [--web URL]]:
+// pictures of the program's windows, drawn offscreen, for reviewing how they look without a
+// desktop. Runs in a throwaway home so no real settings are touched. With a master server, the
+// main window is shown after a full refresh; with a chat server, also its chat tab once others
+// have talked, and the channel list. --motd and --web point the News page, banner and ticker at
+// other servers, as for scoutly-lite.
+#include "ui/chat/channellist_main.h"
+#include "ui/chat/chat_main.h"
+#include "ui/chat/chatmod_main.h"
+#include "ui/news/motd_main.h"
+#include "ui/config/morrowconfig_main.h"
+#include "config/paths.h"
+#include "config/settingsstore.h"
+#include "ui/widgets/dockarea.h"
+#include "portal/portaloptions.h"
+#include "ui/app/program.h"
+#include "ui/shell/scmorrow_main.h"
+#include "ui/shell/serverview.h"
+#include "ui/shell/splash_main.h"
+#include "ui/shell/tip_main.h"
+#include "ui/widgets/uihooks.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QRegularExpression>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QTextBrowser>
+#include <QTextStream>
+#include <QToolButton>
+
+namespace {
+const QString FieldsKey = "Software\\Scoutly\\tarnwick\\morrow\\config";
+
+bool Save(QWidget* Window, const QString& Folder, const QString& Name) {
+    QApplication::processEvents();
+    const QString File = QDir(Folder).filePath(Name + ".png");
+    if (!Window->grab().save(File)) return false;
+    QTextStream(stdout) << File << Qt::endl;
+    return true;
+}
+
+int ShootDialog(Tconfig_form& Form, const QString& Folder, const QString& Prefix) {
+    int Written = 0;
+    Form.show();
+    for (int Tab = 0; Tab < Form.configpages->count(); ++Tab) {
+        if (!Form.configpages->isTabVisible(Tab)) continue;
+        Form.configpages->setCurrentIndex(Tab);
+        QString Name = Form.configpages->tabText(Tab).toLower();
+        Name.replace(QRegularExpression("[^a-z0-9]+"), "-");
+        Written += Save(&Form, Folder, Prefix + Name);
+    }
+    Form.hide();
+    return Written;
+}
+
+void Wait(int Ms, const std::function<bool()>& Done) {
+    QElapsedTimer Clock;
+    Clock.start();
+    while (!Done() && Clock.elapsed() < Ms)
+        QApplication::processEvents(QEventLoop::AllEvents, 50);
+}
+
+// The chat tab once the channel has seen some talk, then the server's channel list.
+int ShootChat(Tsc_form& Main, const QString& Folder) {
+    const auto Channel = [] {
+        for (Tchat_form* Window : chat_module->ChatWindows)
+            if (Window->Channel) return Window;
+        return static_cast<Tchat_form*>(nullptr);
+    };
+    Wait(20000, [&] {
+        const Tchat_form* Window = Channel();
+        return Window && Window->mainchat->document()->blockCount() >= 12;
+    });
+    if (!Channel()) {
+        QTextStream(stderr) << "scoutly-shots: the chat never joined a channel\n";
+        return 0;
+    }
+    Main.pages->Activate(Channel());
+    int Written = Save(&Main, Folder, "chat");
+    Channel()->chanlist_butt->click();
+    Wait(5000, [] { return channellist_form->channelview->model()->rowCount() > 0; });
+    Wait(500, [] { return false; });
+    Written += Save(channellist_form, Folder, "channels");
+    channellist_form->hide();
+    return Written;
+}
+
+int ShootProgram(const QString& Folder, const QString& Master, const QString& Chat) {
+    {
+        const QString Game = UserConfigDir() + "/game/";
+        QDir().mkpath(Game);
+        QFile(Game + "morrow.exe").open(QIODevice::WriteOnly);
+        TRegistry Registry;
+        Registry.WriteString(FieldsKey, "program_dir_Text", Game);
+        Registry.WriteString(FieldsKey, "masterserver_Text", Master);
+        Registry.WriteString(FieldsKey, "chatconnect_Checked", Chat.isEmpty() ? "False" : "True");
+        Registry.WriteString(FieldsKey, "chatserver_Text", Chat);
+        Registry.WriteString(FieldsKey, "nick_Text", "Shutter");
+    }
+    TProgramWindows Windows;
+    int Written = Save(Windows.Splash.get(), Folder, "splash");
+    Written += Save(Windows.Tips.get(), Folder, "tips");
+    Windows.Tips->hide();
+    Tsc_form& Main = *Windows.Main;
+    Main.resize(1000, 700);
+    Main.show();
+    Main.refresh_butt->click();
+    Wait(60000, [&] { return !Main.Updating; });
+    // A server with players shows the players pane filled.
+    TServerListModel* Model = Main.serverview->ListModel();
+    for (int Row = 0; Row < Model->rowCount(); ++Row)
+        if (Model->ServerAt(Row)->NumPlayers > 3 && Model->ServerAt(Row)->Responded) {
+            Main.serverview->setCurrentIndex(Model->index(Row, 0));
+            break;
+        }
+    Written += Save(&Main, Folder, "main");
+    // The News page, once the message service has answered.
+    if (motd_form && !motd_form->motd_text->document()->isEmpty()) {
+        Main.pages->Activate(motd_form);
+        Written += Save(&Main, Folder, "news");
+    }
+    if (!Chat.isEmpty()) Written += ShootChat(Main, Folder);
+    return Written;
+}
+} // namespace
+
+int main(int argc, char** argv) {
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication App(argc, argv);
+    QApplication::setApplicationDisplayName("Scoutly Lite");
+    InstallUIHooks();
+    QStringList Arguments = App.arguments().mid(1);
+    const auto Take = [&](const QString& Option) {
+        QString Value;
+        if (const qsizetype At = Arguments.indexOf(Option); At >= 0 && At + 1 < Arguments.size()) {
+            Value = Arguments[At + 1];
+            Arguments.remove(At, 2);
+        }
+        return Value;
+    };
+    const QString Master = Take("--master"), Chat = Take("--chat"), Motd = Take("--motd"),
+                  Web = Take("--web");
+    if (Arguments.size() != 1 || Arguments[0].startsWith('-')) {
+        QTextStream(stderr) << "usage: scoutly-shots DIR [--master HOST:PORT [--chat HOST:PORT] "
+                               "[--motd HOST:PORT] [--web URL]]   (writes PNG pictures of the "
+                               "windows)\n";
+        return 1;
+    }
+    const QString Folder = Arguments[0];
+    QDir().mkpath(Folder);
+    QTemporaryDir Home;
+    SetScoutlyHome(Home.path());
+    {
+        const auto Given = [](const QString& Value) {
+            return Value.isEmpty() ? std::nullopt : std::optional(Value);
+        };
+        TRegistry Registry;
+        QString Error;
+        if (!StorePortalOverrides(Registry, Given(Motd), Given(Web), Error)) {
+            QTextStream(stderr) << "scoutly-shots: " << Error << '\n';
+            return 1;
+        }
+    }
+
+    int Written = 0;
+    {
+        auto Edition = Tconfig_form::Create<Tmorrowconfig_form>();
+        Written += ShootDialog(*Edition, Folder, "config-");
+    }
+    {
+        // The base dialog shows the tabs the edition hides.
+        auto Base = Tconfig_form::Create<Tconfig_form>();
+        Written += ShootDialog(*Base, Folder, "config-base-");
+    }
+    if (!Master.isEmpty()) Written += ShootProgram(Folder, Master, Chat);
+    return Written > 0 ? 0 : 2;
+}

@@ -1,0 +1,409 @@
+#include "ui/chat/chat_main.h"
+
+#include "ui/widgets/CRTEdit.h"
+#include "ui/chat/channellist_main.h"
+#include "ui/chat/chatmod_main.h"
+#include "config/skins.h"
+#include "irc/IRCClient.h"
+#include "net/netutils.h"
+
+#include <QEvent>
+#include <QFontDatabase>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QListWidget>
+#include <QMenu>
+#include <QMessageBox>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QRegularExpression>
+#include <QScrollBar>
+#include <QSplitter>
+#include <QTextBrowser>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+Tchat_form* CurrentChatWindow = nullptr;
+Tchat_form* chat_form = nullptr;
+
+namespace {
+
+// A button face drawn from a symbol of the default font: no artwork files needed.
+QIcon SymbolIcon(const QString& Symbol, const QColor& Color) {
+    QPixmap Picture(40, 40);
+    Picture.fill(Qt::transparent);
+    QPainter P(&Picture);
+    P.setRenderHint(QPainter::Antialiasing);
+    QFont F = P.font();
+    F.setPixelSize(28);
+    F.setBold(true);
+    P.setFont(F);
+    P.setPen(Color);
+    P.drawText(Picture.rect(), Qt::AlignCenter, Symbol);
+    return QIcon(Picture);
+}
+
+// The word splitter of the command line: drop up to the first blank; the word runs to the next
+// blank, which stays in front of the rest.
+QString NextWord(QString& Text) {
+    const qsizetype First = Text.indexOf(' ');
+    if (First < 0) {
+        Text.clear();
+        return {};
+    }
+    Text.remove(0, First + 1);
+    const qsizetype Next = Text.indexOf(' ');
+    if (Next < 0) return std::exchange(Text, QString());
+    const QString Word = Text.left(Next);
+    Text.remove(0, Next);
+    return Word;
+}
+
+// Addresses become links; the schemes a chat is expected to show.
+QString Linked(const QString& Text) {
+    static const QRegularExpression Url(
+        "\\b((?:https?|ftp|file|mailto|gopher|nntp|prospero|telnet|news|wais|e-mail):[^\\s<>\"]+"
+        "|www\\.[^\\s<>\"]+)");
+    QString Result;
+    qsizetype At = 0;
+    for (auto It = Url.globalMatch(Text); It.hasNext();) {
+        const auto M = It.next();
+        Result += Text.mid(At, M.capturedStart() - At).toHtmlEscaped();
+        const QString Address = M.captured(1);
+        const QString Target = Address.startsWith("www.") ? "http://" + Address : Address;
+        Result += QString("<a href=\"%1\" style=\"color:#0000FF\">%2</a>")
+                      .arg(Target.toHtmlEscaped(), Address.toHtmlEscaped());
+        At = M.capturedEnd();
+    }
+    return Result + Text.mid(At).toHtmlEscaped();
+}
+
+} // namespace
+
+Tchat_form::Tchat_form(QWidget* Parent) : QWidget(Parent) {
+    setObjectName("chat_form");
+    setWindowTitle("Chat (No Channel)");
+    const QFont Fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+
+    topiclabel = new QLabel(" Topic:");
+    topiclabel->setObjectName("topiclabel");
+    topiclabel->setTextFormat(Qt::PlainText);
+    mainchat = new QTextBrowser;
+    mainchat->setObjectName("mainchat");
+    mainchat->setFont(Fixed);
+    mainchat->setOpenLinks(false);
+    mainchat->setUndoRedoEnabled(false);
+    mainchat->document()->setMaximumBlockCount(501);
+    mainchat->setPalette(style()->standardPalette());
+    connect(mainchat, &QTextBrowser::anchorClicked, this,
+            [](const QUrl& Url) { OpenURL(Url.toEncoded()); });
+    mainline = new TCRTEdit;
+    mainline->setObjectName("mainline");
+    mainline->setFont(Fixed);
+    mainline->OnEnterKey = [this](TCRTEdit*) { mainlineEnterKey(); };
+    mainline->installEventFilter(this);
+    mainline->setPalette(style()->standardPalette());
+
+    name_box = new QListWidget;
+    name_box->setObjectName("name_box");
+    name_box->setFont(Fixed);
+    name_box->setSortingEnabled(true);
+    name_box->setMinimumWidth(113);
+    name_box->setPalette(style()->standardPalette());
+    name_box->viewport()->installEventFilter(this);
+
+    buttonpanel = new QWidget;
+    buttonpanel->setObjectName("buttonpanel");
+    auto* Buttons = new QVBoxLayout(buttonpanel);
+    Buttons->setContentsMargins(0, 0, 0, 0);
+    Buttons->setSpacing(0);
+    connect_butt =
+        Button("connect_butt", "Connect / Disconnect from chat", QString::fromUtf8("\u26A1"));
+    connect_butt->setCheckable(true);
+    leavechan_butt = Button("leavechan_butt", "Leave Channel", QString::fromUtf8("\u2715"));
+    chanlist_butt = Button("chanlist_butt", "Channel List", QString::fromUtf8("\u2630"));
+    sendmsg_butt = Button("sendmsg_butt", "Send a private message to the selected person",
+                          QString::fromUtf8("\u2709"));
+    sendfile_butt =
+        Button("sendfile_butt", "Send a file to the selected person", QString::fromUtf8("\u21EA"));
+    chanlock_butt = Button("chanlock_butt", "Don't leave this channel when auto-joining",
+                           QString::fromUtf8("\u2693"));
+    chanlock_butt->setCheckable(true);
+    chanlock_butt->setChecked(true);
+    kick_butt =
+        Button("kick_butt", "Kick the selected user from the channel", QString::fromUtf8("\u2191"));
+    kickban_butt = Button("kickban_butt", "Kick the selected user and ban them from rejoining",
+                          QString::fromUtf8("\u2298"));
+    for (QToolButton* B : {connect_butt, leavechan_butt, chanlist_butt})
+        Buttons->addWidget(B);
+    Buttons->addSpacing(8);
+    for (QToolButton* B : {sendmsg_butt, sendfile_butt})
+        Buttons->addWidget(B);
+    Buttons->addSpacing(8);
+    Buttons->addWidget(chanlock_butt);
+    Buttons->addSpacing(8);
+    for (QToolButton* B : {kick_butt, kickban_butt})
+        Buttons->addWidget(B);
+    Buttons->addStretch();
+    connect(connect_butt, &QToolButton::clicked, this, &Tchat_form::connect_buttClick);
+    connect(leavechan_butt, &QToolButton::clicked, this, &Tchat_form::leavechan_buttClick);
+    connect(chanlist_butt, &QToolButton::clicked, this, &Tchat_form::chanlist_buttClick);
+    connect(sendmsg_butt, &QToolButton::clicked, this, &Tchat_form::sendmsg_buttClick);
+    connect(sendfile_butt, &QToolButton::clicked, this, &Tchat_form::sendfile_buttClick);
+    connect(kick_butt, &QToolButton::clicked, this, &Tchat_form::kick_buttClick);
+    connect(kickban_butt, &QToolButton::clicked, this, &Tchat_form::kickban_buttClick);
+
+    PopupMenu1 = new QMenu(this);
+    PopupMenu1->setObjectName("PopupMenu1");
+    PopupMenu1->addAction("&Send Message", this, &Tchat_form::sendmsg_buttClick);
+    PopupMenu1->addAction("Send &File", this, &Tchat_form::sendfile_buttClick);
+    PopupMenu1->addAction("&Kick", this, &Tchat_form::kick_buttClick);
+    PopupMenu1->addAction("&Kick / Ban", this, &Tchat_form::kickban_buttClick);
+    PopupMenu1->addSeparator();
+    PopupMenu1->addAction("&Whois", this, &Tchat_form::Whois1Click);
+
+    auto* Back = new QWidget;
+    Back->setObjectName("backpanel");
+    auto* BackLayout = new QVBoxLayout(Back);
+    BackLayout->setContentsMargins(0, 0, 0, 0);
+    BackLayout->setSpacing(2);
+    BackLayout->addWidget(topiclabel);
+    BackLayout->addWidget(mainchat, 1);
+    BackLayout->addWidget(mainline);
+    auto* Splitter1 = new QSplitter(Qt::Horizontal);
+    Splitter1->setObjectName("Splitter1");
+    Splitter1->setHandleWidth(3);
+    auto* Left = new QWidget;
+    auto* LeftLayout = new QHBoxLayout(Left);
+    LeftLayout->setContentsMargins(0, 0, 0, 0);
+    LeftLayout->setSpacing(2);
+    LeftLayout->addWidget(Back, 1);
+    LeftLayout->addWidget(buttonpanel);
+    Splitter1->addWidget(Left);
+    Splitter1->addWidget(name_box);
+    Splitter1->setStretchFactor(0, 1);
+    Splitter1->setSizes({600, 130});
+    auto* Layout = new QHBoxLayout(this);
+    Layout->setContentsMargins(2, 2, 2, 2);
+    Layout->addWidget(Splitter1);
+    resize(720, 270);
+    setFocusProxy(mainline);
+    if (!chat_form) chat_form = this;
+    if (!CurrentChatWindow) CurrentChatWindow = this;
+}
+
+Tchat_form::~Tchat_form() {
+    if (chat_form == this) chat_form = nullptr;
+    if (CurrentChatWindow == this) CurrentChatWindow = nullptr;
+}
+
+QToolButton* Tchat_form::Button(const char* Name, const QString& Hint, const QString& Symbol) {
+    auto* B = new QToolButton;
+    B->setObjectName(Name);
+    B->setToolTip(Hint);
+    B->setAutoRaise(true);
+    B->setIcon(SymbolIcon(Symbol, QColor(0xED, 0xA7, 0x36)));
+    B->setIconSize(QSize(20, 20));
+    B->setFixedSize(25, 24);
+    return B;
+}
+
+void Tchat_form::AddLine(const QString& Text, const QColor& Color) {
+    QScrollBar* Bar = mainchat->verticalScrollBar();
+    const bool AtBottom = Bar->maximum() <= Bar->value() + Bar->pageStep() / 8;
+    QString Line = Text;
+    Line.removeIf([](QChar C) { return C.unicode() < 32; });
+    // The document keeps at most 501 lines: the oldest goes as each new one comes.
+    mainchat->append(QString("<span style=\"color:%1; white-space:pre-wrap\">%2</span>")
+                         .arg(Color.name(), Linked(Line)));
+    if (AtBottom || ForceScroll) {
+        Bar->setValue(Bar->maximum());
+        ForceScroll = false;
+    }
+}
+
+void Tchat_form::ScrollToEnd() {
+    mainchat->verticalScrollBar()->setValue(mainchat->verticalScrollBar()->maximum());
+}
+
+void Tchat_form::ApplyColors(const TSkinColors& Colors) {
+    QPalette P = palette();
+    P.setColor(QPalette::Window, ColorOfBGR(Colors.PrimaryColor));
+    P.setColor(QPalette::WindowText, ColorOfBGR(Colors.PrimaryFontColor));
+    setPalette(P);
+    setAutoFillBackground(true);
+    QPalette Label = topiclabel->palette();
+    Label.setColor(QPalette::WindowText, ColorOfBGR(Colors.PrimaryFontColor));
+    topiclabel->setPalette(Label);
+}
+
+QString Tchat_form::OwnNick() const {
+    return Client ? DisplayText(Client->Nick()) : QString();
+}
+
+void Tchat_form::mainlineEnterKey() {
+    const QString Line = mainline->text();
+    if (Line.isEmpty()) return;
+    if (Line.startsWith('/')) {
+        ExecuteCommand(Line);
+        return;
+    }
+    if (!Channel) {
+        AddLine("*** You are not on a chat channel", Red);
+        return;
+    }
+    if (Client) Client->PrivMsg(Channel->Name, Line.toUtf8());
+    AddLine("<" + OwnNick() + "> " + ChatText(Line.toUtf8()), Black);
+}
+
+void Tchat_form::ExecuteCommand(const QString& Line) {
+    QString Rest = ' ' + Line.mid(1);
+    const QString Word = NextWord(Rest).toUpper();
+    if (!Client) return;
+    if (Word == "LEAVE") {
+        QString Target = Rest;
+        if (Target.isEmpty() && Channel) Target = QString::fromUtf8(Channel->Name);
+        Client->Part(Target.toUtf8(), {});
+    } else if (Word == "MSG") {
+        const QString Target = NextWord(Rest);
+        Rest = Rest.trimmed();
+        Client->PrivMsg(Target.toUtf8(), Rest.toUtf8());
+        AddLine("*" + OwnNick() + "* " + ChatText(Rest.toUtf8()), Blue);
+    } else if (Word == "NOTICE") {
+        const QString Target = NextWord(Rest);
+        Client->Notice(Target.toUtf8(), Rest.toUtf8());
+        AddLine("-" + OwnNick() + "- " + ChatText(Rest.toUtf8()), Green);
+    } else if (Word == "TOPIC") {
+        QString Target = NextWord(Rest);
+        if (Target.isEmpty() || !Target.startsWith('#')) {
+            Rest = Target + Rest;
+            if (Channel) Target = QString::fromUtf8(Channel->Name);
+        }
+        Client->SetTopic(Target.toUtf8(), Rest.toUtf8());
+    } else if (Word == "ME") {
+        if (!Channel) return;
+        Client->Action(Channel->Name, Rest.toUtf8());
+        AddLine("* " + OwnNick() + ChatText(Rest.toUtf8()), Purple);
+    } else if (Word == "LIST") {
+        chanlist_butt->click();
+    } else {
+        Client->SendRaw((' ' + Line.mid(1)).toUtf8());
+    }
+}
+
+QString Tchat_form::SelectedNick() {
+    const QList<QListWidgetItem*> Selected = name_box->selectedItems();
+    if (Selected.isEmpty()) {
+        QMessageBox::information(this, windowTitle(), "You must select a name first");
+        return {};
+    }
+    QString Nick = Selected.first()->text();
+    if (Nick.startsWith('@') || Nick.startsWith('+')) Nick.remove(0, 1);
+    return Nick;
+}
+
+void Tchat_form::RefreshNames(TChannel* Of) {
+    name_box->setUpdatesEnabled(false);
+    name_box->clear();
+    if (Of) {
+        QStringList Names;
+        Names.reserve(Of->Members.Count());
+        for (int I = 0; I < Of->Members.Count(); ++I) {
+            const int Flags = Of->Members.Flags(I);
+            const QString Nick = DisplayText(Of->Members.Nick(I));
+            Names << (Flags & mfOperator ? "@" + Nick : Flags & mfVoice ? "+" + Nick : Nick);
+        }
+        name_box->addItems(Names);
+    }
+    name_box->setUpdatesEnabled(true);
+}
+
+void Tchat_form::ShowTopic(const QString& Nick, TChannel* Of) {
+    if (!Of) return;
+    const QString Topic = ChatText(Of->Topic);
+    if (!Nick.isNull()) AddLine("*** " + Nick + " has changed to topic to: " + Topic, Red);
+    topiclabel->setText(" Topic: " + Topic);
+    topiclabel->setToolTip(Topic);
+}
+
+void Tchat_form::Activated() {
+    CurrentChatWindow = this;
+    if (chat_module) chat_module->SetChatActive(true);
+}
+
+void Tchat_form::showEvent(QShowEvent* Event) {
+    QWidget::showEvent(Event);
+    ScrollToEnd();
+    CurrentChatWindow = this;
+}
+
+bool Tchat_form::eventFilter(QObject* Watched, QEvent* Event) {
+    if (Watched == mainline && Event->type() == QEvent::FocusIn) Activated();
+    if (name_box && Watched == name_box->viewport() && Event->type() == QEvent::MouseButtonPress) {
+        auto* Mouse = static_cast<QMouseEvent*>(Event);
+        if (Mouse->button() == Qt::RightButton) {
+            // The name under the pointer is the one the menu acts on.
+            if (QListWidgetItem* Item = name_box->itemAt(Mouse->position().toPoint()))
+                name_box->setCurrentItem(Item);
+            PopupMenu1->popup(Mouse->globalPosition().toPoint());
+            return true;
+        }
+    }
+    return QWidget::eventFilter(Watched, Event);
+}
+
+void Tchat_form::connect_buttClick() {
+    if (!Client || !chat_module) return;
+    if (connect_butt->isChecked()) {
+        chat_module->ConnectChat();
+        ScrollToEnd();
+    } else {
+        chat_module->disconnecttimer.start();
+    }
+}
+
+void Tchat_form::leavechan_buttClick() {
+    if (Channel && Client) Client->Part(Channel->Name, {});
+}
+
+void Tchat_form::chanlist_buttClick() {
+    if (Client) Client->List();
+    if (channellist_form) {
+        channellist_form->show();
+        channellist_form->raise();
+    }
+}
+
+void Tchat_form::sendmsg_buttClick() {
+    const QString Nick = SelectedNick();
+    if (Nick.isEmpty()) return;
+    mainline->setText("/msg " + Nick + " " + mainline->text());
+    mainline->setFocus();
+    mainline->deselect();
+    mainline->end(false);
+    AddLine("Type you message in the box below and hit enter to send", Red);
+}
+
+void Tchat_form::sendfile_buttClick() {
+    const QString Nick = SelectedNick();
+    if (Nick.isEmpty() || !chat_module) return;
+    chat_module->SendFile(this, Nick.toUtf8());
+}
+
+void Tchat_form::kick_buttClick() {
+    const QString Nick = SelectedNick();
+    if (Nick.isEmpty() || !Channel) return;
+    ExecuteCommand("/kick " + QString::fromUtf8(Channel->Name) + " " + Nick);
+}
+
+void Tchat_form::kickban_buttClick() {
+    const QString Nick = SelectedNick();
+    if (Nick.isEmpty() || !Channel) return;
+    ExecuteCommand("/mode " + QString::fromUtf8(Channel->Name) + " +b " + Nick);
+    kick_butt->click();
+}
+
+void Tchat_form::Whois1Click() {
+    const QString Nick = SelectedNick();
+    if (!Nick.isEmpty()) ExecuteCommand("/whois " + Nick);
+}

@@ -1,0 +1,101 @@
+#include "ui/shell/splash_main.h"
+
+#include "ui/config/config_main.h"
+#include "config/paths.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QPainter>
+#include <QScreen>
+#include <QStyle>
+#include <QTimer>
+
+Tsplash_form* splash_form = nullptr;
+
+namespace {
+TSkinColors SkinColors() {
+    return config_form ? config_form->Colors : TSkinColors{};
+}
+} // namespace
+
+Tsplash_form::Tsplash_form(QWidget* Parent) : QWidget(Parent) {
+    setObjectName("splash_form");
+    setWindowFlags(Qt::SplashScreen | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
+    setFixedSize(ClientWidth, ClientHeight);
+    QPalette Colors = palette();
+    Colors.setColor(QPalette::Window, ColorOfBGR(SkinColors().PrimaryColor));
+    setPalette(Colors);
+    setAutoFillBackground(true);
+
+    Image1 = new QLabel(this);
+    Image1->setObjectName("Image1");
+    Image1->setGeometry(rect());
+    Image1->setAlignment(Qt::AlignCenter);
+
+    closetimer = new QTimer(this);
+    closetimer->setObjectName("closetimer");
+    closetimer->setSingleShot(true);
+    // A coarse timer may fire up to 5% early.
+    closetimer->setTimerType(Qt::PreciseTimer);
+    closetimer->setInterval(ShowTime);
+    connect(closetimer, &QTimer::timeout, this, &Tsplash_form::closetimerTimer);
+}
+
+Tsplash_form::~Tsplash_form() {
+    if (splash_form == this) splash_form = nullptr;
+}
+
+void Tsplash_form::FormCreate() {
+    splash_form = this;
+    Image1->setPixmap(Picture());
+    if (const QScreen* Screen = screen())
+        setGeometry(
+            QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, size(), Screen->geometry()));
+    show();
+    // Painted now: the program's start keeps the event loop busy for a while.
+    QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+}
+
+QPixmap Tsplash_form::Picture() const {
+    return DrawnPicture({});
+}
+
+QPixmap Tsplash_form::DrawnPicture(const QString& Edition) const {
+    const TSkinColors Skin = SkinColors();
+    QPixmap Picture(ClientWidth, ClientHeight);
+    Picture.fill(ColorOfBGR(Skin.PrimaryColor));
+    QPainter P(&Picture);
+    P.setRenderHint(QPainter::TextAntialiasing);
+    P.setPen(ColorOfBGR(Skin.PrimaryFontColor));
+    QFont Title = font();
+    Title.setPixelSize(36);
+    Title.setBold(true);
+    P.setFont(Title);
+    const QRect Upper(0, 0, ClientWidth, Edition.isEmpty() ? ClientHeight : ClientHeight / 2 + 10);
+    P.drawText(Upper, Qt::AlignHCenter | (Edition.isEmpty() ? Qt::AlignVCenter : Qt::AlignBottom),
+               QStringLiteral("Scoutly Lite"));
+    if (!Edition.isEmpty()) {
+        Title.setPixelSize(22);
+        Title.setBold(false);
+        P.setFont(Title);
+        P.drawText(QRect(0, Upper.bottom() + 8, ClientWidth, 40), Qt::AlignHCenter | Qt::AlignTop,
+                   Edition);
+    }
+    return Picture;
+}
+
+void Tsplash_form::showEvent(QShowEvent* Event) {
+    QWidget::showEvent(Event);
+    if (Shown) return;
+    Shown = true;
+    closetimer->start();
+}
+
+void Tsplash_form::closetimerTimer() {
+    close();
+}
+
+QPixmap Tmorrowsplash_form::Picture() const {
+    QPixmap Picture(ProgramDataDir() + QStringLiteral("/splash.png"));
+    return Picture.isNull() ? DrawnPicture(QStringLiteral("Morrow")) : Picture;
+}
