@@ -3,15 +3,15 @@
 #include "ui/chat/channellist_main.h"
 #include "ui/chat/chat_main.h"
 #include "ui/chat/chatmod_main.h"
-#include "ui/shell/info_main.h"
 #include "ui/news/motd_main.h"
+#include "ui/shell/info_main.h"
 #include "ui/shell/scmorrow_main.h"
 #include "ui/shell/splash_main.h"
 #include "ui/shell/tip_main.h"
 
 TProgramWindows::TProgramWindows() {
     Main = Tsc_form::Create<Tscmorrow_form>();
-    Splash = Tsplash_form::Create<Tmorrowsplash_form>();
+    Splash = Tsplash_form::Create<Tmorrowsplash_form>(Main->Settings->Colors);
     // Owned by the main window until they dock into its tabbed area, then by that.
     new TChatModule(Main.get());
     for (QWidget* Window : std::initializer_list<QWidget*>{
@@ -26,7 +26,11 @@ TProgramWindows::TProgramWindows() {
         };
     }
     Main->ApplySkin(true);
-    Tips = Ttip_form::Create<Tmorrowtip_form>();
+    Tips = Ttip_form::Create<Tmorrowtip_form>(*Main->Settings);
+    Main->OnHelp = [this] {
+        Tips->show();
+        Tips->raise();
+    };
 }
 
 TProgramWindows::~TProgramWindows() {
