@@ -195,8 +195,8 @@ QImage ScoutlyBanner() {
 
 } // namespace
 
-QImage LabBannerPicture(TLabBanner Design) {
-    return Design == TLabBanner::Cup ? CupBanner() : ScoutlyBanner();
+QImage LabBannerPicture(TLabBanner Banner) {
+    return Banner == TLabBanner::Cup ? CupBanner() : ScoutlyBanner();
 }
 
 QByteArray LabEncodeGif(const QImage& Picture) {

@@ -11,7 +11,7 @@ enum class TLabBanner { Cup, Scoutly };
 constexpr int LabBannerWidth = 468, LabBannerHeight = 60;
 
 // An 8-bit indexed picture with at most 256 colours.
-QImage LabBannerPicture(TLabBanner Design);
+QImage LabBannerPicture(TLabBanner Banner);
 
 // GIF89a of an indexed picture. The LZW stream holds one code per pixel and a clear code
 // before the table would grow past 9 bits, which every decoder reads; no compression.

@@ -11,8 +11,10 @@ SCOUTLY_PACKAGES=(
     qstat microsocks dante-server tinyproxy ngircd python3-irc weechat-headless
     desktop-file-utils
 )
+# What only the checks need (.ci/run), never a user who builds and runs the program.
+SCOUTLY_TEST_PACKAGES=(clang-format)
 
-# scoutly_ensure_packages [PACKAGE...]: the given packages, or all of the above.
+# scoutly_ensure_packages [PACKAGE...]: the given packages, or SCOUTLY_PACKAGES.
 scoutly_ensure_packages() {
     local wanted=("$@") missing=()
     [ ${#wanted[@]} -eq 0 ] && wanted=("${SCOUTLY_PACKAGES[@]}")

@@ -142,13 +142,23 @@ void PrintRow(QTextStream& Out, const TTarget& Target) {
         << ' ' << T[0] << Qt::endl;
 }
 
-} // namespace
+const char* const Usage =
+    "usage: scoutly-query [--protocol morrow|sqp|hl] [--json] [--parallel N] HOST:PORT...\n"
+    "       scoutly-query --master HOST[:PORT] --game NAME [--protocol morrow|sqp|hl] "
+    "[--parallel N] [--json]";
 
-int main(int argc, char** argv) {
-    QCoreApplication App(argc, argv);
-    QCoreApplication::setApplicationName("scoutly-query");
-    QCoreApplication::setApplicationVersion("0.1");
+struct TOptions {
+    QString Protocol;
+    QString Parallel;
+    bool Json = false;
+    bool FromMaster = false;
+    QByteArray Master;
+    QByteArray Game;
+    QStringList Addresses;
+};
 
+// --help and --version answer here and end the program, as do unknown options.
+TOptions ParseCommandLine(const QCoreApplication& App) {
     QCommandLineParser Parser;
     Parser.setApplicationDescription(
         "Queries game servers over UDP and prints their name, ping, players, map, game type, "
@@ -173,129 +183,183 @@ int main(int argc, char** argv) {
     Parser.addOptions({ProtocolOption, JsonOption, MasterOption, GameOption, ParallelOption});
     Parser.addPositionalArgument("HOST:PORT", "Server address and query port.", "[HOST:PORT...]");
     Parser.process(App);
+    return {Parser.value(ProtocolOption),
+            Parser.value(ParallelOption),
+            Parser.isSet(JsonOption),
+            Parser.isSet(MasterOption),
+            Parser.value(MasterOption).toUtf8(),
+            Parser.value(GameOption).toUtf8(),
+            Parser.positionalArguments()};
+}
 
-    QTextStream Err(stderr);
-    const QString Usage = "usage: scoutly-query [--protocol morrow|sqp|hl] [--json] [--parallel N] "
-                          "HOST:PORT...\n"
-                          "       scoutly-query --master HOST[:PORT] --game NAME [--protocol "
-                          "morrow|sqp|hl] [--parallel N] [--json]";
-    const auto Fail = [&](const QString& Message) {
-        if (!Message.isEmpty()) Err << "scoutly-query: " << Message << '\n';
-        Err << Usage << '\n';
-        return 1;
-    };
-
-    const QString Protocol = Parser.value(ProtocolOption);
-    if (Protocol != "morrow" && Protocol != "sqp" && Protocol != "hl")
-        return Fail("unknown protocol '" + Protocol + "'");
+// The list to refresh and, without a master, the servers to ask. On bad options: nothing,
+// and Complaint says why (empty when the usage alone says it).
+std::unique_ptr<TCustomServerList> PrepareList(const TOptions& Options,
+                                               std::vector<TTarget>& Targets, QString& Complaint) {
+    const QString& Protocol = Options.Protocol;
+    const QByteArray& Game = Options.Game;
     bool ParallelOk = false;
-    const int Parallel = Parser.value(ParallelOption).toInt(&ParallelOk);
-    if (!ParallelOk || Parallel < TCustomServerList::MinOutstanding ||
-        Parallel > TCustomServerList::MaxOutstandingLimit)
-        return Fail("--parallel takes a number from 1 to 256");
-    const bool FromMaster = Parser.isSet(MasterOption);
-    const QByteArray Game = Parser.value(GameOption).toUtf8();
-    const QStringList Addresses = Parser.positionalArguments();
-    if (FromMaster && !Addresses.isEmpty())
-        return Fail("give either --master or server addresses, not both");
-    if (!FromMaster && Addresses.isEmpty()) return Fail({});
-    if (FromMaster && Protocol == "sqp" && Game.isEmpty())
-        return Fail("--protocol sqp needs --game NAME");
+    const int Parallel = Options.Parallel.toInt(&ParallelOk);
+    if (Protocol != "morrow" && Protocol != "sqp" && Protocol != "hl")
+        Complaint = "unknown protocol '" + Protocol + "'";
+    else if (!ParallelOk || Parallel < TCustomServerList::MinOutstanding ||
+             Parallel > TCustomServerList::MaxOutstandingLimit)
+        Complaint = "--parallel takes a number from 1 to 256";
+    else if (Options.FromMaster && !Options.Addresses.isEmpty())
+        Complaint = "give either --master or server addresses, not both";
+    else if (!Options.FromMaster && Options.Addresses.isEmpty())
+        return nullptr;
+    else if (Options.FromMaster && Protocol == "sqp" && Game.isEmpty())
+        Complaint = "--protocol sqp needs --game NAME";
+    if (!Complaint.isEmpty()) return nullptr;
     std::unique_ptr<TCustomServerList> List = MakeList(Protocol, Game);
-    if (!List)
-        return Fail("--game " + QString::fromUtf8(Game) + " does not go with --protocol " +
-                    Protocol);
+    if (!List) {
+        Complaint =
+            "--game " + QString::fromUtf8(Game) + " does not go with --protocol " + Protocol;
+        return nullptr;
+    }
     List->SetMaxOutstanding(Parallel);
 
-    std::vector<TTarget> Targets;
-    if (FromMaster) {
-        const QByteArray Master = Parser.value(MasterOption).toUtf8();
-        List->MasterHost = HostOf(Master);
-        List->MasterPort = PortOf(Master, "28900");
-        if (List->MasterHost.isEmpty() || !IsValidPort(List->MasterPort))
-            return Fail("'" + QString::fromUtf8(Master) + "' is not HOST[:PORT]");
-    } else {
-        for (const QString& Argument : Addresses) {
-            const QByteArray Text = Argument.toUtf8();
-            const QByteArray Host = HostOf(Text);
-            const QByteArray Port = PortOf(Text, "");
-            if (Host.isEmpty() || !IsValidPort(Port))
-                return Fail("'" + Argument + "' is not HOST:PORT");
-            Targets.push_back({Text, List->ServerClass()->Create(Host, Port)});
+    if (Options.FromMaster) {
+        List->MasterHost = HostOf(Options.Master);
+        List->MasterPort = PortOf(Options.Master, "28900");
+        if (List->MasterHost.isEmpty() || !IsValidPort(List->MasterPort)) {
+            Complaint = "'" + QString::fromUtf8(Options.Master) + "' is not HOST[:PORT]";
+            return nullptr;
         }
+        return List;
     }
+    for (const QString& Argument : Options.Addresses) {
+        const QByteArray Text = Argument.toUtf8();
+        const QByteArray Host = HostOf(Text);
+        const QByteArray Port = PortOf(Text, "");
+        if (Host.isEmpty() || !IsValidPort(Port)) {
+            Complaint = "'" + Argument + "' is not HOST:PORT";
+            return nullptr;
+        }
+        Targets.push_back({Text, List->ServerClass()->Create(Host, Port)});
+    }
+    return List;
+}
 
-    const bool Json = Parser.isSet(JsonOption);
-    QTextStream Out(stdout);
-    QString LastStatus, Problem;
+// One refresh, from the master or of the given servers, with its progress on the way.
+struct TRun {
+    TRun(const TOptions& Options, TCustomServerList& List, std::vector<TTarget>& Targets,
+         QTextStream& Out, QTextStream& Err)
+        : Options(Options), List(List), Targets(Targets), Out(Out), Err(Err) {}
+
+    const TOptions& Options;
+    TCustomServerList& List;
+    std::vector<TTarget>& Targets;
+    QTextStream& Out;
+    QTextStream& Err;
+    QString LastStatus;
+    QString Problem; // why the master gave no list, if it did not
     QElapsedTimer Clock;
-    Clock.start();
-    if (FromMaster) {
-        List->OnStatus = [&](TCustomServerList*, int Percent, const QString& Text) {
-            const QString Line = Percent >= 0 && Text == "Updating Servers"
-                                     ? QString("%1 %2%").arg(Text).arg(Percent)
-                                     : Text;
-            if (Line != LastStatus) Err << Line << Qt::endl;
-            LastStatus = Line;
-            // "List Timed Out", "Master server: ..." and the like.
-            if (Percent == 0 && Text != "Updates Complete") Problem = Text;
-        };
-        List->OnServerDone = [&](TCustomServerList*, const TServerRef& Server) {
-            MarkNotResponding(*Server);
-            Targets.push_back({Server->Address + ':' + Server->QueryPort, Server});
-            if (!Json) PrintRow(Out, Targets.back());
-        };
-    }
-    List->OnComplete = [](TCustomServerList*) { QCoreApplication::quit(); };
-    QMetaObject::invokeMethod(
-        &App,
-        [&] {
-            if (FromMaster) {
-                List->Refresh();
-            } else {
-                QList<TServerRef> Records;
-                for (const TTarget& Target : Targets)
-                    Records << Target.Server;
-                List->RefreshServers(Records);
-            }
-        },
-        Qt::QueuedConnection);
-    App.exec();
 
-    int Answered = 0;
-    for (TTarget& Target : Targets) {
-        Answered += Target.Server->Responded;
-        MarkNotResponding(*Target.Server);
+    void Start(QCoreApplication& App) {
+        Clock.start();
+        if (Options.FromMaster) {
+            List.OnStatus = [this](TCustomServerList*, int Percent, const QString& Text) {
+                Status(Percent, Text);
+            };
+            List.OnServerDone = [this](TCustomServerList*, const TServerRef& Server) {
+                MarkNotResponding(*Server);
+                Targets.push_back({Server->Address + ':' + Server->QueryPort, Server});
+                if (!Options.Json) PrintRow(Out, Targets.back());
+            };
+        }
+        List.OnComplete = [](TCustomServerList*) { QCoreApplication::quit(); };
+        QMetaObject::invokeMethod(
+            &App,
+            [this] {
+                if (Options.FromMaster) {
+                    List.Refresh();
+                } else {
+                    QList<TServerRef> Records;
+                    for (const TTarget& Target : Targets)
+                        Records << Target.Server;
+                    List.RefreshServers(Records);
+                }
+            },
+            Qt::QueuedConnection);
     }
-    const int Listed = int(FromMaster ? List->Servers.size() : Targets.size());
-    const bool ListFailed = FromMaster && List->Aborted;
-    const QString Summary = QString("%1 servers listed, %2 answered, %3 not responding, %4 s")
-                                .arg(Listed)
-                                .arg(Answered)
-                                .arg(Listed - Answered)
-                                .arg(Clock.elapsed() / 1000.0, 0, 'f', 1);
-    if (Json) {
+
+    void Status(int Percent, const QString& Text) {
+        const QString Line = Percent >= 0 && Text == "Updating Servers"
+                                 ? QString("%1 %2%").arg(Text).arg(Percent)
+                                 : Text;
+        if (Line != LastStatus) Err << Line << Qt::endl;
+        LastStatus = Line;
+        // "List Timed Out", "Master server: ..." and the like.
+        if (Percent == 0 && Text != "Updates Complete") Problem = Text;
+    }
+
+    // Prints the outcome; the exit status.
+    int Report() {
+        int Answered = 0;
+        for (TTarget& Target : Targets) {
+            Answered += Target.Server->Responded;
+            MarkNotResponding(*Target.Server);
+        }
+        const int Listed = int(Options.FromMaster ? List.Servers.size() : Targets.size());
+        if (Options.Json)
+            PrintJson(Listed, Answered);
+        else if (Options.FromMaster)
+            Out << QString("%1 servers listed, %2 answered, %3 not responding, %4 s")
+                       .arg(Listed)
+                       .arg(Answered)
+                       .arg(Listed - Answered)
+                       .arg(Clock.elapsed() / 1000.0, 0, 'f', 1)
+                << '\n';
+        else
+            for (const TTarget& Target : Targets)
+                PrintText(Out, Target);
+        Out.flush();
+        if (Options.FromMaster && List.Aborted) return 3;
+        return Answered == Listed ? 0 : 2;
+    }
+
+    void PrintJson(int Listed, int Answered) {
         QJsonArray Servers;
         for (const TTarget& Target : Targets)
             Servers.append(ToJson(Target));
         QJsonObject Doc{{"servers", Servers}};
-        if (FromMaster)
+        if (Options.FromMaster)
             Doc["summary"] = QJsonObject{{"listed", Listed},
                                          {"answered", Answered},
                                          {"notResponding", Listed - Answered},
                                          {"seconds", Clock.elapsed() / 1000.0},
                                          {"problem", Problem}};
         Out << QJsonDocument(Doc).toJson(QJsonDocument::Indented);
-    } else if (FromMaster) {
-        Out << Summary << '\n';
-    } else {
-        for (const TTarget& Target : Targets)
-            PrintText(Out, Target);
     }
-    Out.flush();
+};
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication App(argc, argv);
+    QCoreApplication::setApplicationName("scoutly-query");
+    QCoreApplication::setApplicationVersion("0.1");
+    const TOptions Options = ParseCommandLine(App);
+
+    QTextStream Err(stderr);
+    std::vector<TTarget> Targets;
+    QString Complaint;
+    std::unique_ptr<TCustomServerList> List = PrepareList(Options, Targets, Complaint);
+    if (!List) {
+        if (!Complaint.isEmpty()) Err << "scoutly-query: " << Complaint << '\n';
+        Err << Usage << '\n';
+        return 1;
+    }
+
+    QTextStream Out(stdout);
+    TRun Run(Options, *List, Targets, Out, Err);
+    Run.Start(App);
+    App.exec();
+    const int Status = Run.Report();
     Targets.clear();
     List.reset();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    if (ListFailed) return 3;
-    return Answered == Listed ? 0 : 2;
+    return Status;
 }

@@ -2,13 +2,40 @@
 
 #include "config/paths.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
 #include <QSettings>
+#include <QThread>
 
 namespace {
+// QSettings takes a lock file for every write and waits 30 s for one that names no owner. A
+// writer names itself right after creating the lock, so an empty one that stays empty for a
+// second was left by a writer that died in between (a crash, a kill at logout).
+constexpr qint64 OwnerlessLockMs = 1000;
+
+// When the lock was made if it names no owner; invalid if it names one or is not there.
+QDateTime OwnerlessSince(const QString& Lock) {
+    const QFileInfo Info(Lock);
+    if (!Info.exists() || Info.size() > 0) return {};
+    return Info.lastModified();
+}
+
+void RemoveOwnerlessLock(const QString& FileName) {
+    const QString Lock = FileName + ".lock";
+    const QDateTime Made = OwnerlessSince(Lock);
+    if (!Made.isValid()) return;
+    const qint64 Age = qMax<qint64>(0, Made.msecsTo(QDateTime::currentDateTime()));
+    if (Age < OwnerlessLockMs) {
+        QThread::msleep((unsigned long)(OwnerlessLockMs - Age));
+        // Filled in, gone or made anew meanwhile: a live writer's.
+        if (OwnerlessSince(Lock) != Made) return;
+    }
+    QFile::remove(Lock);
+}
+
 // The file exists with owner-only rights before QSettings writes it: its atomic save
 // keeps the rights of the file it replaces.
 void PrepareFile(const QString& FileName) {
@@ -21,6 +48,7 @@ void PrepareFile(const QString& FileName) {
         if (File.open(QIODevice::WriteOnly)) File.close();
     }
     QFile::setPermissions(FileName, QFile::ReadOwner | QFile::WriteOwner);
+    RemoveOwnerlessLock(FileName);
 }
 } // namespace
 

@@ -1,37 +1,15 @@
 #include "irc/IRCClient.h"
 
 #include <QDateTime>
+#include <QList>
 #include <QLocale>
 #include <QPointer>
 
+#include <algorithm>
+#include <iterator>
+#include <utility>
+
 namespace {
-
-const char* const CommandWords[] = {"PRIVMSG", "NOTICE",  "QUIT",  "INVITE", "KILL",
-                                    "PING",    "WALLOPS", "TOPIC", "JOIN",   "PART",
-                                    "KICK",    "MODE",    "NICK"};
-
-enum TCommand {
-    cmPrivmsg,
-    cmNotice,
-    cmQuit,
-    cmInvite,
-    cmKill,
-    cmPing,
-    cmWallops,
-    cmTopic,
-    cmJoin,
-    cmPart,
-    cmKick,
-    cmMode,
-    cmNick,
-    cmUnknown
-};
-
-TCommand CommandOf(const QByteArray& Word) {
-    for (int I = 0; I < cmUnknown; ++I)
-        if (Word == CommandWords[I]) return TCommand(I);
-    return cmUnknown;
-}
 
 enum TCTCPWord {
     ctAction,
@@ -77,7 +55,7 @@ int IntOf(const QByteArray& Text) {
     return Ok ? Value : 0;
 }
 
-QByteArray Format(const char* Pattern, std::initializer_list<QByteArray> Values) {
+QByteArray Format(const char* Pattern, const QList<QByteArray>& Values) {
     QByteArray Result;
     auto Next = Values.begin();
     for (const char* P = Pattern; *P; ++P) {
@@ -288,128 +266,146 @@ void TIRCClient::Route(TUser* LineUser) {
         HandleNumeric(Number, LineUser);
         return;
     }
-    const bool FromUs = IsUs(PrefixNick);
-    switch (CommandOf(Command)) {
-    case cmPrivmsg:
-        if (!Params[3].isEmpty() && Params[3][0] == '\x01')
-            HandleCTCPQuery();
-        else
-            FireEvent(OnMessage, this, LineUser, Channels->Find(Params[2]), Params[3]);
-        break;
-    case cmNotice:
-        if (!Params[3].isEmpty() && Params[3][0] == '\x01')
-            HandleCTCPReply();
-        else
-            FireEvent(OnNotice, this, LineUser, Channels->Find(Params[2]), Params[3]);
-        break;
-    case cmJoin:
-        if (!FromUs) {
-            TChannel* Channel = Channels->Find(Params[2]);
-            if (Channel) Channel->UserJoined(LineUser);
-            FireEvent(OnJoin, this, LineUser, Channel);
-        } else {
-            TChannel* Channel = Channels->Add(Params[2]);
-            Channel->Joined = true;
-            Mode(Params[2], {}, {});
-            FireEvent(OnJoined, this, Channel);
+    using THandler = void (TIRCClient::*)(TUser*);
+    static const std::pair<const char*, THandler> Handlers[] = {
+        {"PRIVMSG", &TIRCClient::HandlePrivmsg}, {"NOTICE", &TIRCClient::HandleNotice},
+        {"QUIT", &TIRCClient::HandleQuit},       {"INVITE", &TIRCClient::HandleInvite},
+        {"KILL", &TIRCClient::HandleKill},       {"PING", &TIRCClient::HandlePing},
+        {"WALLOPS", &TIRCClient::HandleWallops}, {"TOPIC", &TIRCClient::HandleTopic},
+        {"JOIN", &TIRCClient::HandleJoin},       {"PART", &TIRCClient::HandlePart},
+        {"KICK", &TIRCClient::HandleKick},       {"MODE", &TIRCClient::HandleMode},
+        {"NICK", &TIRCClient::HandleNick}};
+    for (const auto& [Word, Handler] : Handlers)
+        if (Command == Word) {
+            (this->*Handler)(LineUser);
+            return;
         }
-        break;
-    case cmPart: {
-        LineUser->Comment = Params[3];
+    FireEvent(OnUnknownCommand, this, LineUser, Command, ParamText);
+}
+
+void TIRCClient::HandlePrivmsg(TUser* LineUser) {
+    if (!Params[3].isEmpty() && Params[3][0] == '\x01')
+        HandleCTCPQuery();
+    else
+        FireEvent(OnMessage, this, LineUser, Channels->Find(Params[2]), Params[3]);
+}
+
+void TIRCClient::HandleNotice(TUser* LineUser) {
+    if (!Params[3].isEmpty() && Params[3][0] == '\x01')
+        HandleCTCPReply();
+    else
+        FireEvent(OnNotice, this, LineUser, Channels->Find(Params[2]), Params[3]);
+}
+
+void TIRCClient::HandleJoin(TUser* LineUser) {
+    if (!IsUs(PrefixNick)) {
         TChannel* Channel = Channels->Find(Params[2]);
-        if (!FromUs) {
-            if (Channel) Channel->UserParted(LineUser);
-            FireEvent(OnPart, this, LineUser, Channel, QByteArray());
-        } else {
-            if (Channel) {
-                Channel->Joined = false;
-                Channel->LeftReason = 1;
-            }
-            FireEvent(OnParted, this, Channel);
-            Channels->Remove(Params[2]);
-        }
-        break;
+        if (Channel) Channel->UserJoined(LineUser);
+        FireEvent(OnJoin, this, LineUser, Channel);
+    } else {
+        TChannel* Channel = Channels->Add(Params[2]);
+        Channel->Joined = true;
+        Mode(Params[2], {}, {});
+        FireEvent(OnJoined, this, Channel);
     }
-    case cmKick: {
-        LineUser->Comment = Params[4];
-        TChannel* Channel = Channels->Find(Params[2]);
-        if (!IsUs(Params[3])) {
-            TUser* Victim = Users->Add(Params[3], {});
-            Victim->Comment = LineUser->Comment;
-            QPointer<TIRCClient> Self(this);
-            FireEvent(OnKick, this, LineUser, Victim, Channel);
-            if (!Self) return;
-            if (Channel && Channels->Find(Params[2]) == Channel) Channel->UserKicked(Victim);
-            Users->Release(Victim);
-        } else {
-            if (Channel) {
-                Channel->Joined = false;
-                Channel->LeftReason = 2;
-            }
-            FireEvent(OnKicked, this, LineUser, Channel);
-            Channels->Remove(Params[2]);
+}
+
+void TIRCClient::HandlePart(TUser* LineUser) {
+    LineUser->Comment = Params[3];
+    TChannel* Channel = Channels->Find(Params[2]);
+    if (!IsUs(PrefixNick)) {
+        if (Channel) Channel->UserParted(LineUser);
+        FireEvent(OnPart, this, LineUser, Channel, QByteArray());
+    } else {
+        if (Channel) {
+            Channel->Joined = false;
+            Channel->LeftReason = 1;
         }
-        break;
+        FireEvent(OnParted, this, Channel);
+        Channels->Remove(Params[2]);
     }
-    case cmMode:
-        if (IsChannelName(Params[2])) {
-            if (TChannel* Channel = Channels->Find(Params[2])) {
-                FireEvent(OnChannelMode, this, Users->Find(PrefixNick), Channel, Params[3]);
-                ChannelModes(2);
-            }
-        } else if (IsUs(Params[2])) {
-            FireEvent(OnUserMode, this);
-            if (UserModes(Params[3])) FireEvent(OnUserModeChanged, this);
+}
+
+void TIRCClient::HandleKick(TUser* LineUser) {
+    LineUser->Comment = Params[4];
+    TChannel* Channel = Channels->Find(Params[2]);
+    if (!IsUs(Params[3])) {
+        TUser* Victim = Users->Add(Params[3], {});
+        Victim->Comment = LineUser->Comment;
+        QPointer<TIRCClient> Self(this);
+        FireEvent(OnKick, this, LineUser, Victim, Channel);
+        if (!Self) return;
+        if (Channel && Channels->Find(Params[2]) == Channel) Channel->UserKicked(Victim);
+        Users->Release(Victim);
+    } else {
+        if (Channel) {
+            Channel->Joined = false;
+            Channel->LeftReason = 2;
         }
-        break;
-    case cmNick: {
-        const QByteArray NewNick = Params[2];
-        if (FromUs) {
-            CurrentNick = NewNick;
-            FireEvent(OnNickChanged, this);
-        } else {
-            FireEvent(OnNickChange, this, LineUser, NewNick);
+        FireEvent(OnKicked, this, LineUser, Channel);
+        Channels->Remove(Params[2]);
+    }
+}
+
+void TIRCClient::HandleMode(TUser*) {
+    if (IsChannelName(Params[2])) {
+        if (TChannel* Channel = Channels->Find(Params[2])) {
+            FireEvent(OnChannelMode, this, Users->Find(PrefixNick), Channel, Params[3]);
+            ChannelModes(2);
         }
-        // Nicks are unique: a server handing a taken nick to someone else has lost its
-        // previous holder, who leaves every channel as on a quit, so that no membership is
-        // counted on the wrong user.
-        if (TUser* Holder = Users->Find(NewNick); Holder && Holder != LineUser) {
-            Users->Add(NewNick, {}); // held until it has left every channel
-            Channels->UserQuit(Holder);
-            Users->Release(Holder);
-        }
-        Channels->RenameMember(LineUser, NewNick);
-        Users->Rename(LineUser->Nick, NewNick);
-        break;
+    } else if (IsUs(Params[2])) {
+        FireEvent(OnUserMode, this);
+        if (UserModes(Params[3])) FireEvent(OnUserModeChanged, this);
     }
-    case cmQuit:
-        LineUser->Comment = Params[2];
-        FireEvent(OnQuit, this, LineUser);
-        Channels->UserQuit(LineUser);
-        break;
-    case cmInvite:
-        FireEvent(OnInvite, this, LineUser, Params[2]);
-        break;
-    case cmKill:
-        FireEvent(OnKill, this, LineUser, Params[2], Params[3]);
-        break;
-    case cmPing:
-        SendRaw("PONG :" + Params[2]);
-        FireEvent(OnPingPong, this);
-        break;
-    case cmWallops:
-        FireEvent(OnWallops, this, LineUser, Params[2]);
-        break;
-    case cmTopic: {
-        TChannel* Channel = Channels->Find(Params[2]);
-        if (Channel) Channel->SetTopic(Params[3]);
-        FireEvent(OnTopic, this, LineUser, Channel);
-        break;
+}
+
+void TIRCClient::HandleNick(TUser* LineUser) {
+    const QByteArray NewNick = Params[2];
+    if (IsUs(PrefixNick)) {
+        CurrentNick = NewNick;
+        FireEvent(OnNickChanged, this);
+    } else {
+        FireEvent(OnNickChange, this, LineUser, NewNick);
     }
-    case cmUnknown:
-        FireEvent(OnUnknownCommand, this, LineUser, Command, ParamText);
-        break;
+    // Nicks are unique: a server handing a taken nick to someone else has lost its
+    // previous holder, who leaves every channel as on a quit, so that no membership is
+    // counted on the wrong user.
+    if (TUser* Holder = Users->Find(NewNick); Holder && Holder != LineUser) {
+        Users->Add(NewNick, {}); // held until it has left every channel
+        Channels->UserQuit(Holder);
+        Users->Release(Holder);
     }
+    Channels->RenameMember(LineUser, NewNick);
+    Users->Rename(LineUser->Nick, NewNick);
+}
+
+void TIRCClient::HandleQuit(TUser* LineUser) {
+    LineUser->Comment = Params[2];
+    FireEvent(OnQuit, this, LineUser);
+    Channels->UserQuit(LineUser);
+}
+
+void TIRCClient::HandleInvite(TUser* LineUser) {
+    FireEvent(OnInvite, this, LineUser, Params[2]);
+}
+
+void TIRCClient::HandleKill(TUser* LineUser) {
+    FireEvent(OnKill, this, LineUser, Params[2], Params[3]);
+}
+
+void TIRCClient::HandlePing(TUser*) {
+    SendRaw("PONG :" + Params[2]);
+    FireEvent(OnPingPong, this);
+}
+
+void TIRCClient::HandleWallops(TUser* LineUser) {
+    FireEvent(OnWallops, this, LineUser, Params[2]);
+}
+
+void TIRCClient::HandleTopic(TUser* LineUser) {
+    TChannel* Channel = Channels->Find(Params[2]);
+    if (Channel) Channel->SetTopic(Params[3]);
+    FireEvent(OnTopic, this, LineUser, Channel);
 }
 
 void TIRCClient::ChannelModes(int K) {
@@ -612,137 +608,170 @@ void TIRCClient::System(TUser* User, const char* Label, const QByteArray& Conten
     FireEvent(OnSystem, this, User, QByteArray(Label), Content);
 }
 
+namespace {
+// A numeric reply: shown as a system line (Label, and Pattern filled from the slots, or the
+// whole parameter text without one), or handed to Handler when it does more than that.
+struct TNumericRoute {
+    int Low, High;
+    const char* Label;
+    const char* Pattern = nullptr;
+    std::array<int, 5> Slots = {}; // 0 ends the list
+    void (TIRCClient::*Handler)(int, TUser*) = nullptr;
+};
+} // namespace
+
 void TIRCClient::HandleNumeric(int N, TUser* U) {
-    const auto In = [N](int Low, int High) { return N >= Low && N <= High; };
-    const QByteArray& P = ParamText;
-    QPointer<TIRCClient> Self(this);
-    if (In(1, 4)) {
-        SetState(csRegistered);
-        System(U, "WELCOME", P);
-    } else if (In(200, 206) || N == 208 || N == 261) {
-        System(U, "TRACE", P);
-    } else if (In(211, 216) || N == 218 || In(241, 244)) {
-        System(U, "STATS", P);
-    } else if (N == 219) {
-        System(U, "STATS", Format("%s :%s", {Slot(2), Slot(3)}));
-    } else if (N == 221) {
-        System(U, "UMODE", Slot(2));
-    } else if (In(251, 255)) {
-        System(U, "LUSER", Slot(3));
-    } else if (In(256, 259)) {
-        System(U, "ADMIN", P);
-    } else if (N == 301) {
-        U->Comment = Slot(3);
-        FireEvent(OnAway, this, U);
-    } else if (N == 302) {
-        System(U, "USERHOST", Slot(2));
-    } else if (N == 303) {
-        System(U, "ISON", Slot(2));
-    } else if (N == 305) {
-        Away = false;
-        FireEvent(OnUnAway, this);
-    } else if (N == 306) {
-        Away = true;
+    using C = TIRCClient;
+    static const TNumericRoute Routes[] = {
+        {1, 4, nullptr, nullptr, {}, &C::HandleRegistered},
+        {200, 206, "TRACE"},
+        {208, 208, "TRACE"},
+        {211, 216, "STATS"},
+        {218, 218, "STATS"},
+        {219, 219, "STATS", "%s :%s", {2, 3}},
+        {221, 221, "UMODE", "%s", {2}},
+        {241, 244, "STATS"},
+        {251, 255, "LUSER", "%s", {3}},
+        {256, 259, "ADMIN"},
+        {261, 261, "TRACE"},
+        {301, 301, nullptr, nullptr, {}, &C::HandleAwayReply},
+        {302, 302, "USERHOST", "%s", {2}},
+        {303, 303, "ISON", "%s", {2}},
+        {305, 306, nullptr, nullptr, {}, &C::HandleAwayState},
+        {311, 311, "WHOIS", "%s is %s@%s %s %s", {3, 4, 5, 6, 7}},
+        {312, 312, "WHOIS", "%s is using %s :%s", {3, 4, 5}},
+        {313, 313, "WHOIS", "%s %s", {3, 4}},
+        {314, 314, "WHOWAS", "%s was %s@%s %s %s", {3, 4, 5, 6, 7}},
+        {315, 315, "WHO", "%s :%s", {3, 4}},
+        {317, 317, "WHOIS", "%s has been idle %s seconds, signed on at %s", {3, 4, 5}},
+        {318, 318, "WHOIS", "%s :%s", {3, 4}},
+        {319, 319, "WHOIS", "%s is on %s", {3, 4}},
+        {321, 323, nullptr, nullptr, {}, &C::HandleChannelList},
+        {324, 324, nullptr, nullptr, {}, &C::HandleChannelModeReply},
+        {329, 329, nullptr, nullptr, {}, &C::HandleCreationTime},
+        {331, 332, nullptr, nullptr, {}, &C::HandleTopicReply},
+        {341, 341, nullptr, nullptr, {}, &C::HandleInvitingReply},
+        {342, 342, "SUMMON", "%s has been summoned", {2}},
+        {351, 351, "VERSION", "%s %s :%s", {2, 3, 4}},
+        {352, 352, "WHO", "%s", {2}},
+        {353, 353, nullptr, nullptr, {}, &C::HandleNamesReply},
+        {364, 364, "LINKS", "%s %s :%s", {2, 3, 4}},
+        {365, 365, "LINKS", "%s :%s", {2, 3}},
+        {366, 366, "NAMES", "%s :%s", {3, 4}},
+        {367, 367, "BANS", "%s %s", {2, 3}},
+        {368, 368, "BANS", "%s :%s", {2, 3}},
+        {369, 369, "WHOWAS", "%s :%s", {3, 4}},
+        {371, 371, "INFO", "%s", {2}},
+        {372, 372, "MOTD", "%s", {3}},
+        {374, 374, "INFO", "%s", {2}},
+        {375, 375, nullptr, nullptr, {}, &C::HandleRegistered},
+        {376, 376, "MOTD", "%s", {3}},
+        {381, 381, "OPER", "%s", {2}},
+        {382, 382, "REHASH", "%s :%s", {2, 3}},
+        {391, 391, "TIME", "%s :%s", {2, 3}},
+        {392, 395, "USERS", "%s", {2}},
+        {401, 502, nullptr, nullptr, {}, &C::HandleErrorReply},
+    };
+    const auto Route =
+        std::find_if(std::begin(Routes), std::end(Routes),
+                     [N](const TNumericRoute& R) { return N >= R.Low && N <= R.High; });
+    if (Route == std::end(Routes)) {
+        FireEvent(OnUnknownCommand, this, U, Command, ParamText);
+    } else if (Route->Handler) {
+        (this->*Route->Handler)(N, U);
+    } else if (!Route->Pattern) {
+        System(U, Route->Label, ParamText);
+    } else {
+        QList<QByteArray> Values;
+        for (int Index : Route->Slots)
+            if (Index) Values << Slot(Index);
+        System(U, Route->Label, Format(Route->Pattern, Values));
+    }
+}
+
+// The server's greeting and the start of its message of the day both say registration is over.
+void TIRCClient::HandleRegistered(int N, TUser* U) {
+    SetState(csRegistered);
+    if (N == 375)
+        System(U, "MOTD", Slot(3));
+    else
+        System(U, "WELCOME", ParamText);
+}
+
+void TIRCClient::HandleAwayReply(int, TUser* U) {
+    U->Comment = Slot(3);
+    FireEvent(OnAway, this, U);
+}
+
+void TIRCClient::HandleAwayState(int N, TUser*) {
+    Away = N == 306;
+    if (Away)
         FireEvent(OnNowAway, this);
-    } else if (N == 311) {
-        System(U, "WHOIS",
-               Format("%s is %s@%s %s %s", {Slot(3), Slot(4), Slot(5), Slot(6), Slot(7)}));
-    } else if (N == 312) {
-        System(U, "WHOIS", Format("%s is using %s :%s", {Slot(3), Slot(4), Slot(5)}));
-    } else if (N == 313) {
-        System(U, "WHOIS", Format("%s %s", {Slot(3), Slot(4)}));
-    } else if (N == 314) {
-        System(U, "WHOWAS",
-               Format("%s was %s@%s %s %s", {Slot(3), Slot(4), Slot(5), Slot(6), Slot(7)}));
-    } else if (N == 315) {
-        System(U, "WHO", Format("%s :%s", {Slot(3), Slot(4)}));
-    } else if (N == 317) {
-        System(U, "WHOIS",
-               Format("%s has been idle %s seconds, signed on at %s", {Slot(3), Slot(4), Slot(5)}));
-    } else if (N == 318) {
-        System(U, "WHOIS", Format("%s :%s", {Slot(3), Slot(4)}));
-    } else if (N == 319) {
-        System(U, "WHOIS", Format("%s is on %s", {Slot(3), Slot(4)}));
-    } else if (N == 321) {
+    else
+        FireEvent(OnUnAway, this);
+}
+
+void TIRCClient::HandleChannelList(int N, TUser* U) {
+    QPointer<TIRCClient> Self(this);
+    if (N == 321) {
         System(U, "LIST", "Start of LIST");
         if (Self) FireEvent(OnStartChannelInfo, this);
     } else if (N == 322) {
         System(U, "LIST", Format("%s %s %s", {Slot(2), Slot(3), Slot(4)}));
         if (Self) FireEvent(OnAddChannelInfo, this, Slot(3), IntOf(Slot(4)), Slot(5));
-    } else if (N == 323) {
+    } else {
         System(U, "LIST", Slot(2));
         if (Self) FireEvent(OnEndChannelInfo, this);
-    } else if (N == 324) {
-        ChannelModes(3);
-    } else if (N == 329) {
-        FireEvent(OnSystem, this, U, Command, P);
-    } else if (N == 331) {
-        if (TChannel* Channel = Channels->Find(Slot(3))) {
-            Channel->SetTopic({});
-            FireEvent(OnNoTopic, this, Channel);
-        }
-    } else if (N == 332) {
-        if (TChannel* Channel = Channels->Find(Slot(3))) {
-            Channel->SetTopic(Slot(4));
-            FireEvent(OnTopic, this, U, Channel);
-        }
-    } else if (N == 341) {
-        FireEvent(OnInviting, this, Slot(3), Slot(2));
-    } else if (N == 342) {
-        System(U, "SUMMON", Format("%s has been summoned", {Slot(2)}));
-    } else if (N == 351) {
-        System(U, "VERSION", Format("%s %s :%s", {Slot(2), Slot(3), Slot(4)}));
-    } else if (N == 352) {
-        System(U, "WHO", Slot(2));
-    } else if (N == 353) {
-        System(U, "NAMES", Format("%s :%s", {Slot(4), Slot(5)}));
-        if (!Self) return;
-        if (TChannel* Channel = Channels->Find(Slot(4))) {
-            QByteArray Names = Slot(5);
-            while (!Names.isEmpty()) {
-                const qsizetype Blank = Names.indexOf(' ');
-                if (Blank < 0) {
-                    Channel->AddMember(Names, {});
-                    break;
-                }
-                if (Blank > 0) Channel->AddMember(Names.left(Blank), {});
-                Names = Names.mid(Blank + 1, 512);
-            }
-            Channel->Update(cuNames, nullptr, 0);
-        }
-    } else if (N == 364) {
-        System(U, "LINKS", Format("%s %s :%s", {Slot(2), Slot(3), Slot(4)}));
-    } else if (N == 365) {
-        System(U, "LINKS", Format("%s :%s", {Slot(2), Slot(3)}));
-    } else if (N == 366) {
-        System(U, "NAMES", Format("%s :%s", {Slot(3), Slot(4)}));
-    } else if (N == 367) {
-        System(U, "BANS", Format("%s %s", {Slot(2), Slot(3)}));
-    } else if (N == 368) {
-        System(U, "BANS", Format("%s :%s", {Slot(2), Slot(3)}));
-    } else if (N == 369) {
-        System(U, "WHOWAS", Format("%s :%s", {Slot(3), Slot(4)}));
-    } else if (N == 371 || N == 374) {
-        System(U, "INFO", Slot(2));
-    } else if (N == 372 || N == 376) {
-        System(U, "MOTD", Slot(3));
-    } else if (N == 375) {
-        SetState(csRegistered);
-        System(U, "MOTD", Slot(3));
-    } else if (N == 381) {
-        System(U, "OPER", Slot(2));
-    } else if (N == 382) {
-        System(U, "REHASH", Format("%s :%s", {Slot(2), Slot(3)}));
-    } else if (N == 391) {
-        System(U, "TIME", Format("%s :%s", {Slot(2), Slot(3)}));
-    } else if (In(392, 395)) {
-        System(U, "USERS", Slot(2));
-    } else if (In(401, 502)) {
-        FireEvent(OnError, this, U, Command, P);
-        if (Self && N == 433 && State == csConnected) NickInUse();
-    } else {
-        FireEvent(OnUnknownCommand, this, U, Command, P);
     }
+}
+
+void TIRCClient::HandleChannelModeReply(int, TUser*) {
+    ChannelModes(3);
+}
+
+void TIRCClient::HandleCreationTime(int, TUser* U) {
+    FireEvent(OnSystem, this, U, Command, ParamText);
+}
+
+void TIRCClient::HandleTopicReply(int N, TUser* U) {
+    TChannel* Channel = Channels->Find(Slot(3));
+    if (!Channel) return;
+    if (N == 331) {
+        Channel->SetTopic({});
+        FireEvent(OnNoTopic, this, Channel);
+    } else {
+        Channel->SetTopic(Slot(4));
+        FireEvent(OnTopic, this, U, Channel);
+    }
+}
+
+void TIRCClient::HandleInvitingReply(int, TUser*) {
+    FireEvent(OnInviting, this, Slot(3), Slot(2));
+}
+
+void TIRCClient::HandleNamesReply(int, TUser* U) {
+    QPointer<TIRCClient> Self(this);
+    System(U, "NAMES", Format("%s :%s", {Slot(4), Slot(5)}));
+    if (!Self) return;
+    TChannel* Channel = Channels->Find(Slot(4));
+    if (!Channel) return;
+    QByteArray Names = Slot(5);
+    while (!Names.isEmpty()) {
+        const qsizetype Blank = Names.indexOf(' ');
+        if (Blank < 0) {
+            Channel->AddMember(Names, {});
+            break;
+        }
+        if (Blank > 0) Channel->AddMember(Names.left(Blank), {});
+        Names = Names.mid(Blank + 1, 512);
+    }
+    Channel->Update(cuNames, nullptr, 0);
+}
+
+void TIRCClient::HandleErrorReply(int N, TUser* U) {
+    QPointer<TIRCClient> Self(this);
+    FireEvent(OnError, this, U, Command, ParamText);
+    if (Self && N == 433 && State == csConnected) NickInUse();
 }
 
 void TIRCClient::NickInUse() {
@@ -750,7 +779,7 @@ void TIRCClient::NickInUse() {
         CurrentNick = AltNick;
     } else if (CurrentNick == AltNick || NickRetries > 0) {
         if (++NickRetries > MaxNickRetries) {
-            // The design would repeat a refused nick for ever.
+            // A server that refuses every nick would otherwise keep us asking for ever.
             FireEvent(OnError, this, nullptr, QByteArray("433"),
                       QByteArray("The server refused every nick tried: disconnected."));
             CurrentNick.clear();

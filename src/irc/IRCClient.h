@@ -175,6 +175,31 @@ private:
     void ParseLine(QByteArray Line);
     void Route(TUser* LineUser);
     void HandleNumeric(int Number, TUser* LineUser);
+    // One per command word.
+    void HandlePrivmsg(TUser* LineUser);
+    void HandleNotice(TUser* LineUser);
+    void HandleJoin(TUser* LineUser);
+    void HandlePart(TUser* LineUser);
+    void HandleKick(TUser* LineUser);
+    void HandleMode(TUser* LineUser);
+    void HandleNick(TUser* LineUser);
+    void HandleQuit(TUser* LineUser);
+    void HandleInvite(TUser* LineUser);
+    void HandleKill(TUser* LineUser);
+    void HandlePing(TUser* LineUser);
+    void HandleWallops(TUser* LineUser);
+    void HandleTopic(TUser* LineUser);
+    // Numeric replies that do more than show a system line.
+    void HandleRegistered(int Number, TUser* LineUser);
+    void HandleAwayReply(int Number, TUser* LineUser);
+    void HandleAwayState(int Number, TUser* LineUser);
+    void HandleChannelList(int Number, TUser* LineUser);
+    void HandleChannelModeReply(int Number, TUser* LineUser);
+    void HandleCreationTime(int Number, TUser* LineUser);
+    void HandleTopicReply(int Number, TUser* LineUser);
+    void HandleInvitingReply(int Number, TUser* LineUser);
+    void HandleNamesReply(int Number, TUser* LineUser);
+    void HandleErrorReply(int Number, TUser* LineUser);
     void HandleCTCPQuery();
     void HandleCTCPReply();
     void ChannelModes(int Slot);

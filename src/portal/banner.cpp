@@ -20,6 +20,11 @@ bool Fail(QString& Error, const QString& Why) {
     return false;
 }
 
+bool SizeAllowed(qint64 Width, qint64 Height) {
+    return Width > 0 && Height > 0 && Width <= MaxBannerSide && Height <= MaxBannerSide &&
+           Width * Height * 4 <= MaxBannerDecodedBytes;
+}
+
 // ---- GIF ----------------------------------------------------------------------------------
 
 struct TGifSource {
@@ -55,6 +60,111 @@ int FrameDelay(const GraphicsControlBlock& Control) {
     return Control.DelayTime < 2 ? 100 : Control.DelayTime * 10;
 }
 
+// The frames of one GIF, drawn in turn on a canvas the size of its logical screen. Each step
+// gives an empty text, or why the picture ends there.
+class TGifFrames {
+public:
+    TGifFrames(GifFileType& Gif, TBannerImage& Image)
+        : Gif(Gif), Image(Image), Width(Gif.SWidth), Height(Gif.SHeight) {}
+
+    QString ReadExtension() {
+        int Kind = 0;
+        GifByteType* Block = nullptr;
+        if (DGifGetExtension(&Gif, &Kind, &Block) == GIF_ERROR) return GifError(Gif.Error);
+        if (Kind == GRAPHICS_EXT_FUNC_CODE && Block && Block[0] >= 4)
+            DGifExtensionToGCB(Block[0], Block + 1, &Control);
+        while (Block)
+            if (DGifGetExtensionNext(&Gif, &Block) == GIF_ERROR) return GifError(Gif.Error);
+        return {};
+    }
+
+    QString ReadFrame() {
+        if (DGifGetImageDesc(&Gif) == GIF_ERROR) return GifError(Gif.Error);
+        const GifImageDesc Desc = Gif.Image;
+        if (!SizeAllowed(Desc.Width, Desc.Height)) return QStringLiteral("GIF: picture too large");
+        if (Canvas.isNull())
+            if (QString Problem = MakeCanvas(Desc); !Problem.isEmpty()) return Problem;
+        // Kept frames cost memory; decoded pixels cost time, and LZW turns few bytes into many.
+        Budget -= qint64(Width) * Height * 4;
+        Work -= qint64(Desc.Width) * Desc.Height;
+        if (Budget < 0 || Work < 0 || Image.Frames.size() >= MaxBannerFrames)
+            return QStringLiteral("GIF: picture too large");
+        const ColorMapObject* Map = Desc.ColorMap ? Desc.ColorMap : Gif.SColorMap;
+        if (!Map || !Map->Colors) return QStringLiteral("GIF: no colour table");
+
+        const QImage Before = Control.DisposalMode == DISPOSE_PREVIOUS ? Canvas.copy() : QImage();
+        if (QString Problem = Draw(Desc, *Map); !Problem.isEmpty()) return Problem;
+        Image.Frames << Canvas.copy();
+        Image.Delays << FrameDelay(Control);
+        Dispose(Desc, Before);
+        Control = {DISPOSAL_UNSPECIFIED, false, 0, NO_TRANSPARENT_COLOR};
+        return {};
+    }
+
+private:
+    QString MakeCanvas(const GifImageDesc& Desc) {
+        // Some encoders leave the screen size 0: the first frame then sets it.
+        if (Width <= 0 || Height <= 0) {
+            Width = Desc.Left + Desc.Width;
+            Height = Desc.Top + Desc.Height;
+        }
+        if (!SizeAllowed(Width, Height)) return QStringLiteral("GIF: picture too large");
+        Canvas = QImage(Width, Height, QImage::Format_ARGB32);
+        if (Canvas.isNull()) return QStringLiteral("GIF: out of memory");
+        Canvas.fill(Qt::transparent);
+        return {};
+    }
+
+    QString Draw(const GifImageDesc& Desc, const ColorMapObject& Map) {
+        // Indexes past the colour table, like the transparent one, leave the canvas alone.
+        QRgb Colors[256];
+        bool Opaque[256] = {};
+        for (int I = 0; I < qMin(Map.ColorCount, 256); ++I) {
+            const GifColorType& C = Map.Colors[I];
+            Colors[I] = qRgb(C.Red, C.Green, C.Blue);
+            Opaque[I] = I != Control.TransparentColor;
+        }
+        Line.resize(size_t(Desc.Width));
+        static const int PassStart[] = {0, 4, 2, 1}, PassStep[] = {8, 8, 4, 2};
+        const int Passes = Desc.Interlace ? 4 : 1;
+        for (int Pass = 0; Pass < Passes; ++Pass) {
+            const int Start = Desc.Interlace ? PassStart[Pass] : 0;
+            const int Step = Desc.Interlace ? PassStep[Pass] : 1;
+            for (int Y = Start; Y < Desc.Height; Y += Step) {
+                if (DGifGetLine(&Gif, Line.data(), Desc.Width) == GIF_ERROR)
+                    return GifError(Gif.Error);
+                const int CanvasY = Desc.Top + Y;
+                if (CanvasY >= Height) continue;
+                auto* Row = reinterpret_cast<QRgb*>(Canvas.scanLine(CanvasY));
+                const int Right = qMin(Desc.Width, Width - Desc.Left);
+                for (int X = 0; X < Right; ++X)
+                    if (Opaque[Line[size_t(X)]]) Row[Desc.Left + X] = Colors[Line[size_t(X)]];
+            }
+        }
+        return {};
+    }
+
+    void Dispose(const GifImageDesc& Desc, const QImage& Before) {
+        if (Control.DisposalMode == DISPOSE_BACKGROUND) {
+            const QRect Area = QRect(Desc.Left, Desc.Top, Desc.Width, Desc.Height) & Canvas.rect();
+            for (int Y = Area.top(); Y <= Area.bottom(); ++Y)
+                std::fill_n(reinterpret_cast<QRgb*>(Canvas.scanLine(Y)) + Area.left(), Area.width(),
+                            QRgb(0));
+        } else if (Control.DisposalMode == DISPOSE_PREVIOUS) {
+            Canvas = Before;
+        }
+    }
+
+    GifFileType& Gif;
+    TBannerImage& Image;
+    int Width, Height;
+    QImage Canvas;
+    qint64 Budget = MaxBannerDecodedBytes;
+    qint64 Work = MaxBannerDecodedBytes; // pixels
+    GraphicsControlBlock Control{DISPOSAL_UNSPECIFIED, false, 0, NO_TRANSPARENT_COLOR};
+    std::vector<GifPixelType> Line;
+};
+
 // ---- JPEG ---------------------------------------------------------------------------------
 
 // Scans of a progressive JPEG cost a pass over the whole image each; no real picture needs more.
@@ -84,11 +194,6 @@ void JpegProgress(j_common_ptr Info) {
     auto* Error = reinterpret_cast<TJpegError*>(Info->err);
     std::snprintf(Error->Message, sizeof Error->Message, "too many scans");
     std::longjmp(Error->Jump, 1);
-}
-
-bool SizeAllowed(qint64 Width, qint64 Height) {
-    return Width > 0 && Height > 0 && Width <= MaxBannerSide && Height <= MaxBannerSide &&
-           Width * Height * 4 <= MaxBannerDecodedBytes;
 }
 
 // Everything between setjmp and the last libjpeg call is plain data or lives in the caller,
@@ -172,96 +277,25 @@ bool DecodeGif(QByteArrayView Data, TBannerImage& Image, QString& Error) {
     std::unique_ptr<GifFileType, TGifCloser> Gif(DGifOpen(&Source, GifRead, &Code));
     if (!Gif) return Fail(Error, GifError(Code));
 
-    int Width = Gif->SWidth, Height = Gif->SHeight;
-    QImage Canvas;
-    qint64 Budget = MaxBannerDecodedBytes;
-    qint64 Work = MaxBannerDecodedBytes; // pixels
-    GraphicsControlBlock Control{DISPOSAL_UNSPECIFIED, false, 0, NO_TRANSPARENT_COLOR};
-    std::vector<GifPixelType> Line;
-    // Frames decoded so far are kept when a later one is broken or over the limits.
-    const auto Stop = [&](const QString& Why) {
-        if (!Image.Frames.isEmpty()) return true;
-        Image = {};
-        return Fail(Error, Why);
-    };
-
+    TGifFrames Frames(*Gif, Image);
     for (;;) {
         GifRecordType Type = UNDEFINED_RECORD_TYPE;
-        if (DGifGetRecordType(Gif.get(), &Type) == GIF_ERROR) return Stop(GifError(Gif->Error));
-        if (Type == TERMINATE_RECORD_TYPE) break;
-        if (Type == EXTENSION_RECORD_TYPE) {
-            int Kind = 0;
-            GifByteType* Block = nullptr;
-            if (DGifGetExtension(Gif.get(), &Kind, &Block) == GIF_ERROR)
-                return Stop(GifError(Gif->Error));
-            if (Kind == GRAPHICS_EXT_FUNC_CODE && Block && Block[0] >= 4)
-                DGifExtensionToGCB(Block[0], Block + 1, &Control);
-            while (Block)
-                if (DGifGetExtensionNext(Gif.get(), &Block) == GIF_ERROR)
-                    return Stop(GifError(Gif->Error));
-            continue;
-        }
-        if (Type != IMAGE_DESC_RECORD_TYPE) return Stop(GifError(D_GIF_ERR_WRONG_RECORD));
-        if (DGifGetImageDesc(Gif.get()) == GIF_ERROR) return Stop(GifError(Gif->Error));
-        const GifImageDesc Desc = Gif->Image;
-        if (!SizeAllowed(Desc.Width, Desc.Height))
-            return Stop(QStringLiteral("GIF: picture too large"));
-        if (Canvas.isNull()) {
-            // Some encoders leave the screen size 0: the first frame then sets it.
-            if (Width <= 0 || Height <= 0) {
-                Width = Desc.Left + Desc.Width;
-                Height = Desc.Top + Desc.Height;
-            }
-            if (!SizeAllowed(Width, Height)) return Stop(QStringLiteral("GIF: picture too large"));
-            Canvas = QImage(Width, Height, QImage::Format_ARGB32);
-            if (Canvas.isNull()) return Stop(QStringLiteral("GIF: out of memory"));
-            Canvas.fill(Qt::transparent);
-        }
-        // Kept frames cost memory; decoded pixels cost time, and LZW turns few bytes into many.
-        Budget -= qint64(Width) * Height * 4;
-        Work -= qint64(Desc.Width) * Desc.Height;
-        if (Budget < 0 || Work < 0 || Image.Frames.size() >= MaxBannerFrames)
-            return Stop(QStringLiteral("GIF: picture too large"));
-        const ColorMapObject* Map = Desc.ColorMap ? Desc.ColorMap : Gif->SColorMap;
-        if (!Map || !Map->Colors) return Stop(QStringLiteral("GIF: no colour table"));
-
-        // Indexes past the colour table, like the transparent one, leave the canvas alone.
-        QRgb Colors[256];
-        bool Opaque[256] = {};
-        for (int I = 0; I < qMin(Map->ColorCount, 256); ++I) {
-            const GifColorType& C = Map->Colors[I];
-            Colors[I] = qRgb(C.Red, C.Green, C.Blue);
-            Opaque[I] = I != Control.TransparentColor;
-        }
-        const QImage Before = Control.DisposalMode == DISPOSE_PREVIOUS ? Canvas.copy() : QImage();
-        Line.resize(size_t(Desc.Width));
-        static const int PassStart[] = {0, 4, 2, 1}, PassStep[] = {8, 8, 4, 2};
-        const int Passes = Desc.Interlace ? 4 : 1;
-        for (int Pass = 0; Pass < Passes; ++Pass) {
-            const int Start = Desc.Interlace ? PassStart[Pass] : 0;
-            const int Step = Desc.Interlace ? PassStep[Pass] : 1;
-            for (int Y = Start; Y < Desc.Height; Y += Step) {
-                if (DGifGetLine(Gif.get(), Line.data(), Desc.Width) == GIF_ERROR)
-                    return Stop(GifError(Gif->Error));
-                const int CanvasY = Desc.Top + Y;
-                if (CanvasY >= Height) continue;
-                auto* Row = reinterpret_cast<QRgb*>(Canvas.scanLine(CanvasY));
-                const int Right = qMin(Desc.Width, Width - Desc.Left);
-                for (int X = 0; X < Right; ++X)
-                    if (Opaque[Line[size_t(X)]]) Row[Desc.Left + X] = Colors[Line[size_t(X)]];
-            }
-        }
-        Image.Frames << Canvas.copy();
-        Image.Delays << FrameDelay(Control);
-        if (Control.DisposalMode == DISPOSE_BACKGROUND) {
-            const QRect Area = QRect(Desc.Left, Desc.Top, Desc.Width, Desc.Height) & Canvas.rect();
-            for (int Y = Area.top(); Y <= Area.bottom(); ++Y)
-                std::fill_n(reinterpret_cast<QRgb*>(Canvas.scanLine(Y)) + Area.left(), Area.width(),
-                            QRgb(0));
-        } else if (Control.DisposalMode == DISPOSE_PREVIOUS) {
-            Canvas = Before;
-        }
-        Control = {DISPOSAL_UNSPECIFIED, false, 0, NO_TRANSPARENT_COLOR};
+        QString Problem;
+        if (DGifGetRecordType(Gif.get(), &Type) == GIF_ERROR)
+            Problem = GifError(Gif->Error);
+        else if (Type == TERMINATE_RECORD_TYPE)
+            break;
+        else if (Type == EXTENSION_RECORD_TYPE)
+            Problem = Frames.ReadExtension();
+        else if (Type == IMAGE_DESC_RECORD_TYPE)
+            Problem = Frames.ReadFrame();
+        else
+            Problem = GifError(D_GIF_ERR_WRONG_RECORD);
+        if (Problem.isEmpty()) continue;
+        // Frames decoded so far are kept when a later one is broken or over the limits.
+        if (!Image.Frames.isEmpty()) return true;
+        Image = {};
+        return Fail(Error, Problem);
     }
     if (Image.Frames.isEmpty()) return Fail(Error, QStringLiteral("GIF: no picture"));
     return true;

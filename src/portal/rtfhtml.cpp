@@ -286,23 +286,29 @@ private:
             if (PendingSkip > 0) --PendingSkip;
             return;
         }
-        const TWordInfo& Info = *Found;
-        const bool On = !HasParam || Param != 0;
+        if (AnyDestinationWord(*Found, HasParam, Param)) return;
+        if (State.Dest != TDest::Text) return;
+        FlushRaw();
+        TextWord(*Found, HasParam, Param);
+    }
+
+    // Words that act whatever the destination: false for those that only shape text.
+    bool AnyDestinationWord(const TWordInfo& Info, bool HasParam, int Param) {
         switch (Info.Kind) {
         case wBinary:
             // Raw bytes follow; they are never text.
             FlushRaw();
             if (HasParam && Param > 0) Pos += qMin<qsizetype>(Param, In.size() - Pos);
-            return;
+            return true;
         case wSkipDest:
             State.Dest = TDest::Skip;
-            return;
+            return true;
         case wColorTable:
-            if (State.Dest == TDest::Skip) return;
+            if (State.Dest == TDest::Skip) return true;
             State.Dest = TDest::ColorTable;
             Colors.clear();
             Entry = TColor();
-            return;
+            return true;
         case wRed:
         case wGreen:
         case wBlue:
@@ -313,15 +319,17 @@ private:
                 Part = qBound(0, Param, 255);
                 Entry.Auto = false;
             }
-            return;
+            return true;
         case wUcSkip:
             State.UcSkip = qBound(0, Param, 16);
-            return;
+            return true;
         default:
-            break;
+            return false;
         }
-        if (State.Dest != TDest::Text) return;
-        FlushRaw();
+    }
+
+    void TextWord(const TWordInfo& Info, bool HasParam, int Param) {
+        const bool On = !HasParam || Param != 0;
         switch (Info.Kind) {
         case wBold:
             State.Bold = On;

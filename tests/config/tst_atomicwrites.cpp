@@ -3,6 +3,8 @@
 #include "config/favorites.h"
 #include "config/settingsstore.h"
 
+#include <QElapsedTimer>
+#include <QLockFile>
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QSettings>
@@ -48,6 +50,8 @@ class TestAtomicWrites : public QObject {
 private slots:
     void killedWhileWriting_data();
     void killedWhileWriting();
+    void leftoverLock_data();
+    void leftoverLock();
 };
 
 void TestAtomicWrites::killedWhileWriting_data() {
@@ -86,6 +90,43 @@ void TestAtomicWrites::killedWhileWriting() {
                 QCOMPARE(Raw.value(Name).toString(), First);
         }
     }
+}
+
+void TestAtomicWrites::leftoverLock_data() {
+    QTest::addColumn<int>("ageMs"); // -1: a live writer holds it
+    QTest::newRow("empty, just left") << 0;
+    QTest::newRow("empty, left seconds ago") << 5000;
+    QTest::newRow("held by a live writer") << -1;
+}
+
+// A writer killed between making the settings lock and naming itself in it leaves the lock
+// empty: the next save must not sit out the 30 s QSettings grants such a lock, nor take a
+// live writer's lock away.
+void TestAtomicWrites::leftoverLock() {
+    QFETCH(int, ageMs);
+    QTemporaryDir Dir;
+    const QString FileName = Dir.filePath("reg.ini"), LockName = FileName + ".lock";
+    if (ageMs < 0) {
+        QLockFile Held(LockName);
+        QVERIFY(Held.tryLock());
+        TRegistry Registry(FileName);
+        QVERIFY(QFile::exists(LockName));
+        return;
+    }
+    QFile Lock(LockName);
+    QVERIFY(Lock.open(QIODevice::WriteOnly));
+    QVERIFY(Lock.setFileTime(QDateTime::currentDateTime().addMSecs(-ageMs),
+                             QFileDevice::FileModificationTime));
+    Lock.close();
+    QElapsedTimer Clock;
+    Clock.start();
+    {
+        TRegistry Registry(FileName);
+        Registry.WriteString(Key, "field1_Text", "saved");
+        Registry.Flush();
+    }
+    QVERIFY2(Clock.elapsed() < 10000, qPrintable(QString::number(Clock.elapsed()) + " ms"));
+    QCOMPARE(TRegistry(FileName).ReadString(Key, "field1_Text"), QString("saved"));
 }
 
 int main(int argc, char** argv) {
