@@ -11,6 +11,7 @@
 #include "ui/config/morrowconfig_main.h"
 #include "config/paths.h"
 #include "config/settingsstore.h"
+#include "masterlist/browser.h"
 #include "ui/widgets/dockarea.h"
 #include "portal/portaloptions.h"
 #include "ui/app/program.h"
@@ -108,7 +109,7 @@ int ShootProgram(const QString& Folder, const QString& Master, const QString& Ch
     Main.resize(1000, 700);
     Main.show();
     Main.refresh_butt->click();
-    Wait(60000, [&] { return !Main.Updating; });
+    Wait(60000, [&] { return !Main.Browser->Updating; });
     // A server with players shows the players pane filled.
     TServerListModel* Model = Main.serverview->ListModel();
     for (int Row = 0; Row < Model->rowCount(); ++Row)
