@@ -4,6 +4,9 @@
 // the application's event loop being told to exit.
 #include "peers/minihttp.h"
 #include "shell/mainwindowfixture.h"
+#include "ui/chat/chat_main.h"
+#include "ui/chat/chatmod_main.h"
+#include "ui/config/config_main.h"
 
 #include "ui/news/motd_main.h"
 #include "config/paths.h"
@@ -396,7 +399,7 @@ void TestMotd::questions() {
         QVERIFY(Script.open(QIODevice::WriteOnly));
         Script.write("#!/bin/sh\n"
                      "cp '" +
-                     N.F.Main->FavoritesFile.toUtf8() + "' '" + Folder.toUtf8() +
+                     N.F.Browser().Favorites.FileName().toUtf8() + "' '" + Folder.toUtf8() +
                      "/favorites.seen'\n"
                      "cp '" +
                      TRegistry::DefaultFileName().toUtf8() + "' '" + Folder.toUtf8() +
@@ -410,7 +413,7 @@ void TestMotd::questions() {
         Script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     }
     // Changes the updater must find saved: a new favourite and a dialog field not yet written.
-    N.F.Main->Favorites << "10.1.2.3:1400";
+    N.F.Browser().Favorites.Add(TMorrowServer("10.1.2.3", "1400"));
     config_form->email->setText("changed@x.example");
     QTRY_VERIFY(!N.Udp.Requests.isEmpty());
 

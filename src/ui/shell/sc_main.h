@@ -22,10 +22,10 @@ class QRadioButton;
 class QSystemTrayIcon;
 class QTimer;
 class QToolButton;
+class TBrowser;
 class TDockArea;
 class THttpClient;
 class TNewsTicker;
-class TBrowser;
 class TServerView;
 class TSettings;
 
