@@ -209,7 +209,7 @@ void TestChat::joinsPartsAndHiding() {
     Pal.Send("PART #morrow :later");
     QTRY_VERIFY(HasLine(chat_form, "*** pal has left #morrow"));
     // Hidden joins and parts print nothing; kicks still do.
-    P->Config->hidejoins->setChecked(true);
+    P->Settings->SetFlag(TField::HideJoins, true);
     const int Before = LinesOf(chat_form).size();
     Pal.Send("JOIN #morrow");
     QTRY_COMPARE(chat_form->name_box->count(), 2);

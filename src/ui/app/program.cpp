@@ -20,7 +20,7 @@ TProgramWindows::TProgramWindows() {
     Config = Tconfig_form::Create<Tmorrowconfig_form>(*Settings);
     Config->CheckGameFolder();
     CreateBrowser();
-    Splash = Tsplash_form::Create<Tmorrowsplash_form>();
+    Splash = Tsplash_form::Create<Tmorrowsplash_form>(Settings->Colors);
     // Owned by the main window until they dock into its tabbed area, then by that.
     new TChatModule(Main.get());
     for (QWidget* Window : std::initializer_list<QWidget*>{new Tchat_form(Main.get()),
@@ -36,7 +36,7 @@ TProgramWindows::TProgramWindows() {
     }
     WireMainWindow();
     Main->ApplySkin(true);
-    Tips = Ttip_form::Create<Tmorrowtip_form>();
+    Tips = Ttip_form::Create<Tmorrowtip_form>(*Settings);
 }
 
 TProgramWindows::~TProgramWindows() {

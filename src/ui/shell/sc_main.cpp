@@ -617,6 +617,7 @@ void Tsc_form::FormDestroy() {
     // The news window reports the minutes of use while the counters are here.
     if (OnClosing) OnClosing();
     serverview->SaveLayout(Settings.Registry(), ListLayoutKey);
+    if (!Settings.SavedSinceLoad()) Settings.Save();
     ClearServerView();
     Browser->Favorites.Save();
     Browser.reset();
