@@ -110,7 +110,7 @@ struct TNews {
         return QTest::qWaitFor([&] { return motd_form->motd_text->toPlainText() == Text; }, 10000);
     }
 
-    QString Setting(const QString& Name) const { return config_form->ReadSetting(Name); }
+    QString Setting(const QString& Name) const { return config_form->Settings.Stored(Name); }
 
     QStringList StoredNames() const {
         QSettings Store(TRegistry::DefaultFileName(), QSettings::IniFormat);
@@ -291,15 +291,15 @@ void TestMotd::messageOnly() {
 void TestMotd::headersTakeEffect() {
     TNews N;
     QVERIFY(N.Start(false));
-    QCOMPARE(config_form->BannerInterval, 300000);
+    QCOMPARE(config_form->Settings.BannerInterval, 300000);
     QVERIFY(N.Answer("bannerinterval=120000\nlb1text=Lab Hall\nlb1url=http://lab.example/hall\n"
                      "LB1TEXT=Shadow\na<b=1\n<meta name=x>\nMOTD\nWelcome",
                      "Welcome"));
     QCOMPARE(N.Setting("bannerinterval"), QString("120000"));
     // Read back into the link table and the banner interval at once.
-    QCOMPARE(config_form->BannerInterval, 120000);
-    QCOMPARE(config_form->Links[lkLb1].Text, QString("Lab Hall"));
-    QCOMPARE(config_form->Links[lkLb1].Address, QString("http://lab.example/hall"));
+    QCOMPARE(config_form->Settings.BannerInterval, 120000);
+    QCOMPARE(config_form->Settings.Links[lkLb1].Text, QString("Lab Hall"));
+    QCOMPARE(config_form->Settings.Links[lkLb1].Address, QString("http://lab.example/hall"));
     QCOMPARE(N.F.Main->LinkButtons[0]->text(), QString("Lab Hall"));
     for (const QString& Name : N.StoredNames())
         QVERIFY2(!Name.contains('<') && Name != "LB1TEXT", qPrintable(Name));

@@ -58,8 +58,15 @@ void TProgramWindows::CreateBrowser() {
         Tips->show();
         Tips->raise();
     };
-    Config->OnTaskbarChanged = [this](bool) { Main->ApplyTray(); };
-    Config->OnBannersDisabled = [this](bool Off) { Main->BannersDisabled(Off); };
+    // These switches act when clicked, before OK; closing the dialog keeps or restores them.
+    Config->OnTaskbarChanged = [this](bool On) {
+        Settings->SetFlag(TField::UseTaskbar, On);
+        Main->ApplyTray();
+    };
+    Config->OnBannersDisabled = [this](bool Off) {
+        Settings->SetFlag(TField::DisableBanners, Off);
+        Main->BannersDisabled(Off);
+    };
     Config->OnSkinChanged = [this] { Main->ApplySkin(true); };
     Info = new Tinfo_form(Main.get());
     Info->hide();
