@@ -1,7 +1,7 @@
 // The server list under a full refresh: records reported one by one through the main window's
 // ServerUpdated into its visible view, which paints as they come, then the completion sort.
 // listview_bench [ROWS]
-#include "config/settingsstore.h"
+#include "config/settings.h"
 #include "ui/shell/scmorrow_main.h"
 #include "ui/shell/serverview.h"
 
@@ -66,9 +66,9 @@ int main(int argc, char** argv) {
     qputenv("SCOUTLY_HOME", Home.path().toUtf8());
     QDir().mkpath(Home.path() + "/game");
     QFile(Home.path() + "/game/morrow.exe").open(QIODevice::WriteOnly);
-    TRegistry().WriteString("Software\\Scoutly\\tarnwick\\morrow\\config", "program_dir_Text",
-                            Home.path() + "/game/");
-    auto Main = Tsc_form::Create<Tscmorrow_form>();
+    TSettings Settings(TEdition::Morrow());
+    Settings.SetValue(TField::ProgramDir, Home.path() + "/game/");
+    auto Main = Tsc_form::Create<Tscmorrow_form>(Settings);
     Main->resize(1000, 700);
     Main->show();
     QApplication::processEvents();
@@ -80,14 +80,13 @@ int main(int argc, char** argv) {
 
     QElapsedTimer Clock;
     Clock.start();
-    Main->Updating = true;
     for (int I = 0; I < Count; ++I) {
-        Main->ServerUpdated(Main->ServerList.get(), Records[I]);
+        Main->ServerUpdated(Records[I]);
         if (I % 100 == 99) QApplication::processEvents();
     }
     QApplication::processEvents();
     const qint64 AppendNs = Clock.nsecsElapsed();
-    Main->ListUpdatesComplete(Main->ServerList.get());
+    Main->ListUpdatesComplete();
     QApplication::processEvents();
     const qint64 TotalNs = Clock.nsecsElapsed();
     const qint64 End = ResidentBytes();

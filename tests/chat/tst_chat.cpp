@@ -209,7 +209,7 @@ void TestChat::joinsPartsAndHiding() {
     Pal.Send("PART #morrow :later");
     QTRY_VERIFY(HasLine(chat_form, "*** pal has left #morrow"));
     // Hidden joins and parts print nothing; kicks still do.
-    P->Main->config->hidejoins->setChecked(true);
+    P->Settings->SetFlag(TField::HideJoins, true);
     const int Before = LinesOf(chat_form).size();
     Pal.Send("JOIN #morrow");
     QTRY_COMPARE(chat_form->name_box->count(), 2);
@@ -302,7 +302,7 @@ void TestChat::autoAway() {
     QVERIFY(P);
     TIRCClient* E = chat_module->IRCClient1.get();
     chat_module->activetimer.setInterval(300); // the test need not wait ten seconds
-    P->Main->pages->Activate(info_form);
+    P->Main->pages->Activate(P->Info);
     chat_module->SetChatActive(false);
     QTRY_COMPARE(E->Nick(), QByteArray("[AWAY]tester"));
     chat_module->SetChatActive(true);

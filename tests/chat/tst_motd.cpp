@@ -4,6 +4,9 @@
 // the application's event loop being told to exit.
 #include "peers/minihttp.h"
 #include "shell/mainwindowfixture.h"
+#include "ui/chat/chat_main.h"
+#include "ui/chat/chatmod_main.h"
+#include "ui/config/config_main.h"
 
 #include "ui/news/motd_main.h"
 #include "config/paths.h"
@@ -107,7 +110,7 @@ struct TNews {
         return QTest::qWaitFor([&] { return motd_form->motd_text->toPlainText() == Text; }, 10000);
     }
 
-    QString Setting(const QString& Name) const { return config_form->ReadSetting(Name); }
+    QString Setting(const QString& Name) const { return config_form->Settings.Stored(Name); }
 
     QStringList StoredNames() const {
         QSettings Store(TRegistry::DefaultFileName(), QSettings::IniFormat);
@@ -288,15 +291,15 @@ void TestMotd::messageOnly() {
 void TestMotd::headersTakeEffect() {
     TNews N;
     QVERIFY(N.Start(false));
-    QCOMPARE(config_form->BannerInterval, 300000);
+    QCOMPARE(config_form->Settings.BannerInterval, 300000);
     QVERIFY(N.Answer("bannerinterval=120000\nlb1text=Lab Hall\nlb1url=http://lab.example/hall\n"
                      "LB1TEXT=Shadow\na<b=1\n<meta name=x>\nMOTD\nWelcome",
                      "Welcome"));
     QCOMPARE(N.Setting("bannerinterval"), QString("120000"));
     // Read back into the link table and the banner interval at once.
-    QCOMPARE(config_form->BannerInterval, 120000);
-    QCOMPARE(config_form->Links[lkLb1].Text, QString("Lab Hall"));
-    QCOMPARE(config_form->Links[lkLb1].Address, QString("http://lab.example/hall"));
+    QCOMPARE(config_form->Settings.BannerInterval, 120000);
+    QCOMPARE(config_form->Settings.Links[lkLb1].Text, QString("Lab Hall"));
+    QCOMPARE(config_form->Settings.Links[lkLb1].Address, QString("http://lab.example/hall"));
     QCOMPARE(N.F.Main->LinkButtons[0]->text(), QString("Lab Hall"));
     for (const QString& Name : N.StoredNames())
         QVERIFY2(!Name.contains('<') && Name != "LB1TEXT", qPrintable(Name));
@@ -396,7 +399,7 @@ void TestMotd::questions() {
         QVERIFY(Script.open(QIODevice::WriteOnly));
         Script.write("#!/bin/sh\n"
                      "cp '" +
-                     N.F.Main->FavoritesFile.toUtf8() + "' '" + Folder.toUtf8() +
+                     N.F.Browser().Favorites.FileName().toUtf8() + "' '" + Folder.toUtf8() +
                      "/favorites.seen'\n"
                      "cp '" +
                      TRegistry::DefaultFileName().toUtf8() + "' '" + Folder.toUtf8() +
@@ -410,7 +413,7 @@ void TestMotd::questions() {
         Script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     }
     // Changes the updater must find saved: a new favourite and a dialog field not yet written.
-    N.F.Main->Favorites << "10.1.2.3:1400";
+    N.F.Browser().Favorites.Add(TMorrowServer("10.1.2.3", "1400"));
     config_form->email->setText("changed@x.example");
     QTRY_VERIFY(!N.Udp.Requests.isEmpty());
 

@@ -1,6 +1,8 @@
 // The banner strip and the news ticker of the main window, offscreen, against a local web
 // server that stands in for the ad server and the ticker document.
 #include "shell/mainwindowfixture.h"
+#include "config/settings.h"
+#include "ui/config/config_main.h"
 
 #include "gifwriter.h"
 
@@ -113,7 +115,7 @@ bool TestPortalWindow::Start() {
         Registry.WriteString(DirectKey, "scrollerurl", Web->Url("/ticker.txt"));
     }
     if (!F->Start(TLabFarm::MakeConfigs(1))) return false;
-    Main = F->Main.get();
+    Main = F->Main;
     // Each test ticks the timer it is about.
     Main->bannertimer->stop();
     Main->scrollertimer->stop();
@@ -184,7 +186,7 @@ void TestPortalWindow::animatedBanner() {
     for (int Frame : {1, 2, 0, 1})
         QTRY_COMPARE(Shown(), Frames[Frame]);
     // Hidden, the banner stops moving.
-    Main->config->disablebanners->click();
+    F->Windows->Config->disablebanners->click();
     const QImage Still = Shown();
     QTest::qWait(100);
     QCOMPARE(Shown(), Still);
@@ -208,8 +210,8 @@ void TestPortalWindow::disableBannersHidesAtOnce() {
     Web->Pages["/banner"] = {200, BannerGif()};
     QVERIFY(TickBanner());
     QVERIFY(Main->bannerimg->isVisible());
-    Main->config->disablebanners->click();
-    QVERIFY(Main->config->disablebanners->isChecked());
+    F->Windows->Config->disablebanners->click();
+    QVERIFY(F->Windows->Config->disablebanners->isChecked());
     QVERIFY(Main->bannerimg->isHidden());
     // While switched off, ticks fetch nothing.
     Main->bannertimer->start(5);
@@ -217,8 +219,8 @@ void TestPortalWindow::disableBannersHidesAtOnce() {
     QCOMPARE(Web->Targets.size(), 1);
     QVERIFY(Main->bannertimer->isActive());
     // Switched on again, the banner comes back only with the next fetch.
-    Main->config->disablebanners->click();
-    QVERIFY(!Main->config->disablebanners->isChecked());
+    F->Windows->Config->disablebanners->click();
+    QVERIFY(!F->Windows->Config->disablebanners->isChecked());
     QVERIFY(Main->bannerimg->isHidden());
     QVERIFY(TickBanner());
     QVERIFY(Main->bannerimg->isVisible());
@@ -228,7 +230,7 @@ void TestPortalWindow::bannerArrivingAfterDisableStaysHidden() {
     Web->Pages["/banner"] = {200, BannerGif(), 300};
     Main->bannertimer->start(0);
     QTRY_VERIFY(Main->BannerBusy);
-    Main->config->disablebanners->click();
+    F->Windows->Config->disablebanners->click();
     QTRY_VERIFY_WITH_TIMEOUT(!Main->BannerBusy, 10000);
     QCOMPARE(Web->Targets.size(), 1);
     QVERIFY(Main->bannerimg->isHidden());
@@ -241,7 +243,7 @@ void TestPortalWindow::hungBannerAbandoned() {
     QCOMPARE(Main->bannertimer->interval(), 45000);
     QCOMPARE(Main->bannerclient->State(), httpBusy);
     // A message-of-the-day reply set the period to nothing: the ad server still gets a rest.
-    Main->config->BannerInterval = 0;
+    F->Windows->Settings->BannerInterval = 0;
     // The watchdog tick gives the request up.
     Main->bannertimer->start(0);
     QTRY_VERIFY(!Main->BannerBusy);
@@ -289,7 +291,7 @@ void TestPortalWindow::tickerRotatesAndOpensLinks() {
                    return Ticker->Slide->state() == QAbstractAnimation::Stopped;
                });
     };
-    const QColor Highlight = ColorOfBGR(Main->config->Colors.HighlightColor);
+    const QColor Highlight = ColorOfBGR(F->Windows->Settings->Colors.HighlightColor);
     QVERIFY(WaitFor("http://news.example/read?a=1"));
     QVERIFY(Ticker->Highlighted());
     QVERIFY(PixelsOf(Ticker->grab().toImage(), Highlight) > 0);

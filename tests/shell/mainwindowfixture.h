@@ -1,15 +1,13 @@
-// A main window in a throwaway home, pointed at a lab master and its farm, as the program
-// builds it at start (dialog first, then the docked windows).
+// The program's windows in a throwaway home, the browser pointed at a lab master and its
+// farm, built as the program builds them at start.
 #pragma once
 
-#include "ui/chat/chat_main.h"
-#include "ui/chat/chatmod_main.h"
-#include "ui/shell/info_main.h"
-#include "ui/news/motd_main.h"
-#include "ui/config/config_main.h"
 #include "config/settingsstore.h"
 #include "labgameserver.h"
 #include "labmaster.h"
+#include "masterlist/browser.h"
+#include "ui/app/program.h"
+#include "ui/shell/info_main.h"
 #include "ui/shell/scmorrow_main.h"
 #include "ui/shell/serverview.h"
 
@@ -30,7 +28,8 @@ struct TMainWindowFixture {
     QTemporaryDir Home;
     TLabFarm Farm;
     TLabMasterServer Master;
-    std::unique_ptr<Tscmorrow_form> Main;
+    std::unique_ptr<TProgramWindows> Windows;
+    Tscmorrow_form* Main = nullptr;
 
     bool Start(const QList<TLabServerConfig>& Configs) {
         qputenv("SCOUTLY_HOME", Home.path().toUtf8());
@@ -55,19 +54,16 @@ struct TMainWindowFixture {
     }
 
     void Open() {
-        Main = Tsc_form::Create<Tscmorrow_form>();
-        new TChatModule(Main.get());
-        for (QWidget* W :
-             std::initializer_list<QWidget*>{new Tchat_form(Main.get()), new Tinfo_form(Main.get()),
-                                             new Tmotd_form(Main.get())})
-            W->hide();
+        Windows = std::make_unique<TProgramWindows>();
+        Main = Windows->Main.get();
         Main->show();
     }
 
-    // Closes the window as the user would.
+    // Closes the main window as the user would, then ends the program's windows.
     void Close() {
         Main->close();
-        Main.reset();
+        Main = nullptr;
+        Windows.reset();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
 
@@ -78,10 +74,12 @@ struct TMainWindowFixture {
     }
 
     TServerListModel* Model() const { return Main->serverview->ListModel(); }
+    TBrowser& Browser() const { return *Main->Browser; }
+    Tinfo_form* Info() const { return Windows->Info; }
 
     bool Refresh(int TimeoutMs = 15000) {
         Main->refresh_butt->click();
-        return QTest::qWaitFor([this] { return !Main->Updating; }, TimeoutMs);
+        return QTest::qWaitFor([this] { return !Browser().Updating; }, TimeoutMs);
     }
 
     void SelectRows(const QList<int>& Rows) {

@@ -1,9 +1,7 @@
 // Favourites and launching from the main window, against the lab.
-#include "ui/config/morrowconfig_main.h"
+#include "config/settings.h"
 #include "mainwindowfixture.h"
 
-#include <QLineEdit>
-#include <QStandardPaths>
 #include <QToolButton>
 
 namespace {
@@ -33,7 +31,7 @@ void TestFavorites::addTwiceKeepsOne() {
     F.Main->AddtoFavorites->trigger();
     F.Main->AddtoFavoritesExecute();
     const TCustomServer* S = F.Model()->ServerAt(1);
-    QCOMPARE(F.Main->Favorites, QStringList{QString(S->Address + ':' + S->QueryPort)});
+    QCOMPARE(F.Browser().Favorites.Keys(), QStringList{QString(S->Address + ':' + S->QueryPort)});
     QVERIFY(!F.Main->AddtoFavorites->isEnabled() && F.Main->RemoveFromFavorites->isEnabled());
     // A mixed selection offers both.
     F.SelectRows({0, 1});
@@ -54,7 +52,7 @@ void TestFavorites::favoritesViewAndBack() {
     const int Asked = F.LabQueries();
     F.Main->fav_butt->click();
     QVERIFY(F.Main->fav_butt->isChecked());
-    QTRY_VERIFY(!F.Main->Updating);
+    QTRY_VERIFY(!F.Browser().Updating);
     QCOMPARE(F.Model()->rowCount(), 2);
     QCOMPARE(F.LabQueries(), Asked + 2); // the favourites alone, no master
     QCOMPARE(F.Master.Connections(), 1);
@@ -78,13 +76,13 @@ void TestFavorites::removingTheLastFavorite() {
     F.SelectRows({2});
     F.Main->AddtoFavoritesExecute();
     F.Main->fav_butt->click();
-    QTRY_VERIFY(!F.Main->Updating);
+    QTRY_VERIFY(!F.Browser().Updating);
     QCOMPARE(F.Model()->rowCount(), 1);
     // Removing it refreshes; with no favourites left the full list is fetched again.
     F.SelectRows({0});
     F.Main->RemoveFromFavorites->trigger();
-    QVERIFY(F.Main->Favorites.isEmpty());
-    QTRY_VERIFY(!F.Main->Updating);
+    QVERIFY(F.Browser().Favorites.IsEmpty());
+    QTRY_VERIFY(!F.Browser().Updating);
     QVERIFY(!F.Main->fav_butt->isChecked());
     QCOMPARE(F.Model()->rowCount(), 4);
     QCOMPARE(F.Master.Connections(), 2);
@@ -105,7 +103,7 @@ void TestFavorites::fileAcrossRestarts() {
     TMainWindowFixture F;
     QVERIFY(F.Start(TLabFarm::MakeConfigs(2)));
     const QString File = F.Home.path() + "/tarnwickfavors.txt";
-    QCOMPARE(F.Main->FavoritesFile, File);
+    QCOMPARE(F.Browser().Favorites.FileName(), File);
     QVERIFY(!QFile::exists(File));
     // A hand-edited file, unsorted, with a key that has no port.
     F.Close();
@@ -115,11 +113,11 @@ void TestFavorites::fileAcrossRestarts() {
         Out.write("127.0.0.1:" + QByteArray::number(F.Farm.Port(1)) + "\n127.0.0.1\r\n");
     }
     F.Open();
-    QCOMPARE(F.Main->Favorites.size(), 2);
+    QCOMPARE(F.Browser().Favorites.Count(), 2);
     F.Main->fav_butt->click();
-    QCOMPARE(F.Main->RefreshTargets.size(), 2);
-    QCOMPARE(F.Main->RefreshTargets[0]->QueryPort, QByteArray("1400"));
-    QTRY_VERIFY_WITH_TIMEOUT(!F.Main->Updating, 10000);
+    QCOMPARE(F.Browser().RefreshTargets.size(), 2);
+    QCOMPARE(F.Browser().RefreshTargets[0]->QueryPort, QByteArray("1400"));
+    QTRY_VERIFY_WITH_TIMEOUT(!F.Browser().Updating, 10000);
     F.Restart();
     // Rewritten at shutdown: sorted, one key a line, CR LF.
     QCOMPARE(FileText(File),
@@ -145,11 +143,12 @@ void TestFavorites::launchSelected() {
     Script.write("#!/bin/sh\npwd > \"$0.cwd\"\nprintf '%s\\n' \"$@\" > \"$0.args\"\n");
     Script.close();
     Script.setPermissions(Script.permissions() | QFile::ExeOwner);
-    auto* Config = static_cast<Tmorrowconfig_form*>(F.Main->config.get());
-    Config->GameExecutable = "fakegame.sh";
-    Config->nick->setText("Bob Smith");
-    Config->modelbox->setEditText("Mage");
-    Config->skinbox->setEditText("Ember");
+    TGameLauncher& Launcher = F.Main->Launcher;
+    Launcher.GameExecutable = "fakegame.sh";
+    TSettings& Settings = *F.Windows->Settings;
+    Settings.SetValue(TField::Nick, "Bob Smith");
+    Settings.SetValue(TField::PlayerModel, "Mage");
+    Settings.SetValue(TField::PlayerSkin, "Ember");
     F.SelectRows({0});
     QTest::keyClick(F.Main->serverview, Qt::Key_Return);
     QTRY_VERIFY(QFile::exists(Game + "fakegame.sh.args"));
@@ -158,10 +157,10 @@ void TestFavorites::launchSelected() {
              (Address + ":7777?name=Bob Smith?class=Morrowi.Mage?skin=Ember\n").toUtf8());
     QCOMPARE(QDir(QString::fromUtf8(FileText(Game + "fakegame.sh.cwd").trimmed())).canonicalPath(),
              QDir(Game).canonicalPath());
-    QVERIFY(Config->LaunchedProcessId > 0);
+    QVERIFY(Launcher.LaunchedProcessId > 0);
 
     // The game is not there: said so, nothing started.
-    Config->GameExecutable = "missing.exe";
+    Launcher.GameExecutable = "missing.exe";
     TBoxAnswer Box(QMessageBox::Ok);
     F.Main->LaunchExecute();
     QCOMPARE(Box.Text, "The file to launch (" + Game +

@@ -53,7 +53,7 @@ void TestMainWindow::refreshFillsRows() {
     QCOMPARE(F.Main->statuslabel->text(), QString("Server List"));
     QCOMPARE(F.Main->gauge->maximum(), 0);
     QVERIFY(F.Main->refresh_butt->isChecked());
-    QTRY_VERIFY(!F.Main->Updating);
+    QTRY_VERIFY(!F.Browser().Updating);
     QCOMPARE(F.Main->statuslabel->text(), QString("Updates Complete"));
     QCOMPARE(F.Main->gauge->maximum(), 100);
     QVERIFY(!F.Main->refresh_butt->isChecked());
@@ -77,17 +77,17 @@ void TestMainWindow::secondClickAborts() {
     TMainWindowFixture F;
     QVERIFY(F.Start(Servers(40, 300)));
     QStringList Statuses;
-    F.Main->ServerList->OnStatus = [&](TCustomServerList* L, int P, const QString& T) {
+    F.Browser().OnStatus = [&](TBrowser*, int P, const QString& T) {
         Statuses << T;
-        F.Main->ListStatus(L, P, T);
+        F.Main->ListStatus(P, T);
     };
     F.Main->refresh_butt->click();
     QTRY_VERIFY(Statuses.contains("Updating Servers"));
     F.Main->refresh_butt->click();
     QVERIFY(Statuses.contains("Aborting Updates"));
     // The queries in flight still end; only then does the button come up.
-    QVERIFY(F.Main->refresh_butt->isChecked() && F.Main->Updating);
-    QTRY_VERIFY(!F.Main->Updating);
+    QVERIFY(F.Main->refresh_butt->isChecked() && F.Browser().Updating);
+    QTRY_VERIFY(!F.Browser().Updating);
     QVERIFY(!F.Main->refresh_butt->isChecked());
     QCOMPARE(Statuses.last(), QString("Updates Complete"));
     QCOMPARE(Statuses.count("Updates Complete"), 1);
@@ -103,7 +103,7 @@ void TestMainWindow::serversGoneMidRefresh() {
     QTRY_VERIFY(F.Main->statuslabel->text() == "Updating Servers");
     F.Farm.Stop();
     // Each silent server holds its query slot for both attempts.
-    QTRY_VERIFY_WITH_TIMEOUT(!F.Main->Updating, 20000);
+    QTRY_VERIFY_WITH_TIMEOUT(!F.Browser().Updating, 20000);
     QCOMPARE(F.Main->statuslabel->text(), QString("Updates Complete"));
     QCOMPARE(F.Model()->rowCount(), 20);
     QCOMPARE(ColumnTexts(*F.Model(), 1).count("9999"), 20);
@@ -137,8 +137,8 @@ void TestMainWindow::notRespondingRows() {
     // Queried again as selected rows, the mark is not doubled.
     F.SelectRows({Partial});
     F.Main->RefreshSelected->trigger();
-    QVERIFY(F.Main->Updating && F.Main->UpdateExisting);
-    QTRY_VERIFY_WITH_TIMEOUT(!F.Main->Updating, 10000);
+    QVERIFY(F.Browser().Updating && F.Browser().UpdateExisting);
+    QTRY_VERIFY_WITH_TIMEOUT(!F.Browser().Updating, 10000);
     QCOMPARE(F.Model()->rowCount(), 3);
     QCOMPARE(F.Model()->Text(F.RowNamed("NOT RESPONDING Half Said"), 0),
              QString("NOT RESPONDING Half Said"));
@@ -195,7 +195,7 @@ void TestMainWindow::selectionFillsPlayersAndRules() {
     TMainWindowFixture F;
     QVERIFY(F.Start({C}));
     QVERIFY(F.Refresh());
-    QTreeWidget* Players = info_form->playerview;
+    QTreeWidget* Players = F.Info()->playerview;
     QStringList Captions;
     for (int Col = 0; Col < 5; ++Col)
         Captions << Players->headerItem()->text(Col);
@@ -211,7 +211,7 @@ void TestMainWindow::selectionFillsPlayersAndRules() {
         Rows << Row;
     }
     QVERIFY(Rows.contains(QStringList{"Eve", "1", "60", "blue", "Elf\\Archer"}));
-    QCOMPARE(info_form->ruleview->topLevelItemCount(), 3);
+    QCOMPARE(F.Info()->ruleview->topLevelItemCount(), 3);
     QVERIFY(F.Main->Launch->isEnabled() && F.Main->AddtoFavorites->isEnabled());
     QVERIFY(!F.Main->RemoveFromFavorites->isEnabled());
 }
@@ -288,13 +288,13 @@ void TestMainWindow::dockedWindowsComeBack() {
     QCOMPARE(Pages->Docks()[1]->windowTitle(), QString("Players / Rules"));
     QCOMPARE(Pages->Docks()[2]->windowTitle(), QString("News"));
     // Torn out, then closed: the window is docked back, not gone.
-    TDockWindow* Info = Pages->DockOf(info_form);
+    TDockWindow* Info = Pages->DockOf(F.Info());
     Info->setFloating(true);
     QVERIFY(Info->isFloating());
     Info->close();
     QVERIFY(!Info->isFloating());
     QVERIFY(Info->isVisible());
-    QVERIFY(info_form);
+    QVERIFY(F.Info()->isVisible());
 }
 
 QTEST_MAIN(TestMainWindow)

@@ -1,5 +1,6 @@
 // The server list: sort order, rows that stay put, the status picture chosen, the favourite colour
 // and the stored layout, driven through the real view offscreen.
+#include "config/favorites.h"
 #include "config/settingsstore.h"
 #include "ui/shell/serverview.h"
 
@@ -239,10 +240,9 @@ void TestServerView::favoriteColor() {
     TServerListModel& Model = *View.ListModel();
     Model.SetColumns(TMorrowServer::Class.ColumnCaptions());
     Model.Append(Record("WWWWWWWW", 50, 1, 8, "m"));
-    const QByteArray Key = TServerListModel::FavoriteKey(*Model.ServerAt(0));
-    Model.IsFavorite = [&](const TCustomServer& S) {
-        return Favorite && TServerListModel::FavoriteKey(S) == Key;
-    };
+    TFavorites Favorites;
+    if (Favorite) Favorites.Add(*Model.ServerAt(0));
+    Model.IsFavorite = [&](const TCustomServer& S) { return Favorites.IsFavorite(S); };
 
     QStyleOptionViewItem Option;
     Option.rect = QRect(0, 0, 250, 24);

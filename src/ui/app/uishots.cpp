@@ -7,6 +7,7 @@
 #include "config/paths.h"
 #include "config/settings.h"
 #include "config/settingsstore.h"
+#include "masterlist/browser.h"
 #include "portal/portaloptions.h"
 #include "ui/app/program.h"
 #include "ui/chat/channellist_main.h"
@@ -110,7 +111,7 @@ int ShootProgram(const QString& Folder, const QString& Master, const QString& Ch
     Main.resize(1000, 700);
     Main.show();
     Main.refresh_butt->click();
-    Wait(60000, [&] { return !Main.Updating; });
+    Wait(60000, [&] { return !Main.Browser->Updating; });
     // A server with players shows the players pane filled.
     TServerListModel* Model = Main.serverview->ListModel();
     for (int Row = 0; Row < Model->rowCount(); ++Row)

@@ -33,6 +33,7 @@
 #include <QVBoxLayout>
 
 Tmotd_form* motd_form = nullptr;
+Tsc_form* sc_form = nullptr;
 
 const QStringList Tmotd_form::LinkSchemes{"e-mail", "http", "file",     "mailto", "ftp",  "https",
                                           "gopher", "nntp", "prospero", "telnet", "news", "wais"};

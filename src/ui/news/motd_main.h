@@ -75,3 +75,6 @@ private:
 };
 
 extern Tmotd_form* motd_form;
+// The main window, set by the program while it exists.
+class Tsc_form;
+extern Tsc_form* sc_form;

@@ -1,14 +1,13 @@
 #include "ui/shell/info_main.h"
 
 #include "config/skins.h"
+#include "net/netutils.h"
 
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QSplitter>
 #include <QStyle>
 #include <QTreeWidget>
-
-Tinfo_form* info_form = nullptr;
 
 namespace {
 QTreeWidget* ListView(const char* Name, QAbstractItemView::SelectionMode Selection) {
@@ -23,6 +22,18 @@ QTreeWidget* ListView(const char* Name, QAbstractItemView::SelectionMode Selecti
     View->header()->setSortIndicatorShown(true);
     View->header()->setStretchLastSection(true);
     return View;
+}
+
+void Fill(QTreeWidget* View, const QList<QStringList>& Rows) {
+    View->setUpdatesEnabled(false);
+    View->setSortingEnabled(false);
+    View->clear();
+    QList<QTreeWidgetItem*> Items;
+    for (const QStringList& R : Rows)
+        Items << new QTreeWidgetItem(R);
+    View->addTopLevelItems(Items);
+    View->setSortingEnabled(true);
+    View->setUpdatesEnabled(true);
 }
 } // namespace
 
@@ -49,11 +60,6 @@ Tinfo_form::Tinfo_form(QWidget* Parent) : QWidget(Parent) {
     Layout->setContentsMargins(0, 0, 0, 0);
     Layout->addWidget(Splitter1);
     resize(319, 332);
-    info_form = this;
-}
-
-Tinfo_form::~Tinfo_form() {
-    if (info_form == this) info_form = nullptr;
 }
 
 void Tinfo_form::SetPlayerCaptions(const QStringList& Captions) {
@@ -61,6 +67,25 @@ void Tinfo_form::SetPlayerCaptions(const QStringList& Captions) {
     while (Labels.size() < 6)
         Labels << QString();
     playerview->setHeaderLabels(Labels);
+}
+
+void Tinfo_form::ShowServer(const TServerRef& Server) {
+    const auto* Game = dynamic_cast<const TGameServer*>(Server.get());
+    if (!Game) return;
+    QList<QStringList> Players;
+    for (const auto& P : Game->Players) {
+        QList<QByteArray> Texts;
+        P->GetColumnTexts(Texts);
+        QStringList Row;
+        for (const QByteArray& T : Texts)
+            Row << DisplayText(T);
+        Players << Row;
+    }
+    Fill(playerview, Players);
+    QList<QStringList> Rules;
+    for (const TRule& R : Game->Rules)
+        Rules << QStringList{DisplayText(R.Key), DisplayText(R.Value)};
+    Fill(ruleview, Rules);
 }
 
 void Tinfo_form::ApplyColors(const TSkinColors& Colors) {

@@ -1,6 +1,8 @@
 // "Players / Rules": the players and rules of the server selected in the browser.
 #pragma once
 
+#include "masterlist/customserverlist.h"
+
 #include <QWidget>
 
 class QSplitter;
@@ -11,15 +13,15 @@ class Tinfo_form : public QWidget {
     Q_OBJECT
 public:
     explicit Tinfo_form(QWidget* Parent = nullptr);
-    ~Tinfo_form() override;
 
     void ApplyColors(const TSkinColors& Colors);
     // The browser sets the player columns from the server class's player class.
     void SetPlayerCaptions(const QStringList& Captions);
+    // Fills both lists with the server's players and rules; a record that is no game server
+    // leaves them as they are.
+    void ShowServer(const TServerRef& Server);
 
     QTreeWidget* playerview;
     QSplitter* Splitter1;
     QTreeWidget* ruleview;
 };
-
-extern Tinfo_form* info_form;

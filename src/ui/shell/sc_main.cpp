@@ -1,15 +1,10 @@
 #include "ui/shell/sc_main.h"
 
-#include "config/favorites.h"
 #include "config/paths.h"
-#include "config/settingsstore.h"
+#include "config/settings.h"
+#include "masterlist/browser.h"
 #include "net/http.h"
 #include "net/netutils.h"
-#include "ui/chat/chat_main.h"
-#include "ui/chat/chatmod_main.h"
-#include "ui/config/config_main.h"
-#include "ui/news/motd_main.h"
-#include "ui/shell/info_main.h"
 #include "ui/shell/newsticker.h"
 #include "ui/shell/serverview.h"
 #include "ui/widgets/dockarea.h"
@@ -23,7 +18,6 @@
 #include <QDialogButtonBox>
 #include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -36,68 +30,20 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QStandardPaths>
 #include <QStatusBar>
 #include <QStyle>
 #include <QSystemTrayIcon>
 #include <QTimer>
 #include <QToolButton>
-#include <QTreeWidget>
 #include <QVBoxLayout>
 
-Tsc_form* sc_form = nullptr;
-
 namespace {
-void LaunchGame(QWidget* Window, const TSettings& Settings, const TCustomServer& Server) {
-    const TEdition& Ed = Settings.Edition();
-    const QString Folder = Settings.GameFolder();
-    const QString Executable = QDir(Folder).filePath(Ed.GameExecutable);
-    if (!QFileInfo(Executable).isFile()) {
-        QMessageBox::critical(Window, "Error",
-                              "The file to launch (" + Folder + Ed.GameExecutable +
-                                  ") does not exist, check your configuration");
-        return;
-    }
-    QString Arguments;
-    if (Ed.PlayerLook) {
-        Arguments = DisplayText(Server.Address + ':' + Server.GamePort);
-        const QString Model = Settings.Value(TField::PlayerModel);
-        const QString Skin = Settings.Value(TField::PlayerSkin);
-        if (!Settings.Nick().isEmpty()) Arguments += "?name=" + Settings.Nick();
-        if (!Model.isEmpty()) Arguments += "?class=Morrowi." + Model;
-        if (!Skin.isEmpty()) Arguments += "?skin=" + Skin;
-    } else {
-        Arguments = "+connect " + DisplayText(Server.Address + ':' + Server.GamePort);
-    }
-    QString Program = Executable;
-    QStringList List{Arguments};
-    if (Ed.GameExecutable.endsWith(".exe", Qt::CaseInsensitive)) {
-        const QString Wine = QStandardPaths::findExecutable("wine");
-        if (Wine.isEmpty()) {
-            QMessageBox::critical(Window, "Error",
-                                  "Wine is needed to start " + Ed.GameExecutable +
-                                      ": install the wine package and try again.");
-            return;
-        }
-        Program = Wine;
-        List.prepend(Executable);
-    }
-    const TRunResult Result = RunProgram(Program, List, Folder);
-    if (!Result.Ok) QMessageBox::critical(Window, "Error", Result.Error);
-}
-
 // Where the list view keeps its column widths and sort, as it always has.
 const QString ListLayoutKey = "Software\\Scoutly\\ScoutlyLite\\config";
-
-QStringList Decoded(const QList<QByteArray>& Texts) {
-    QStringList Result;
-    for (const QByteArray& T : Texts)
-        Result << DisplayText(T);
-    return Result;
-}
 } // namespace
 
-Tsc_form::Tsc_form(QWidget* Parent) : QMainWindow(Parent) {
+Tsc_form::Tsc_form(TSettings& Settings, QWidget* Parent)
+    : QMainWindow(Parent), Settings(Settings), Launcher(Settings) {
     setObjectName("sc_form");
     setWindowTitle("Scoutly Lite");
     resize(920, 660);
@@ -147,7 +93,9 @@ Tsc_form::Tsc_form(QWidget* Parent) : QMainWindow(Parent) {
                     serverviewSelectItem(Selected.indexes().last().row());
             });
     serverview->installEventFilter(this);
-    serverview->ListModel()->IsFavorite = [this](const TCustomServer& S) { return IsFavorite(S); };
+    serverview->ListModel()->IsFavorite = [this](const TCustomServer& S) {
+        return Browser && Browser->Favorites.IsFavorite(S);
+    };
 }
 
 Tsc_form::~Tsc_form() {
@@ -292,25 +240,8 @@ void Tsc_form::BuildActions() {
                                  CopytoClipboard, AutosizeColumns1, Find});
 }
 
-std::unique_ptr<Tconfig_form> Tsc_form::CreateConfigForm() {
-    return Tconfig_form::Create(*Settings);
-}
-
-TEdition Tsc_form::SettingsEdition() const {
-    return TEdition::Generic();
-}
-
 void Tsc_form::FormCreate() {
-    sc_form = this;
-    Settings = std::make_unique<TSettings>(SettingsEdition());
-    config = CreateConfigForm();
-    config->CheckGameFolder();
-    Settings->OnLinksLoaded = [this] { ApplyLinkButtons(); };
-    config->OnTaskbarChanged = [this](bool) { ApplyTray(); };
-    config->OnBannersDisabled = [this](bool Off) {
-        if (Off) HideBanner();
-    };
-    config->OnSkinChanged = [this] { ApplySkin(true); };
+    Settings.OnLinksLoaded = [this] { ApplyLinkButtons(); };
     ApplyLinkButtons();
     ApplySkin(false);
     FindPosition = -1;
@@ -318,23 +249,18 @@ void Tsc_form::FormCreate() {
     ActiveTime = 0;
     RestoreTick = StartTick;
     BannerBusy = false;
-    ServerList = Settings->Edition().ListClass->Create();
-    if (auto* Generic = qobject_cast<TSQPGenericList*>(ServerList.get()))
-        Generic->SetGameName("morrow");
-    ServerList->OnComplete = [this](TCustomServerList* L) { ListUpdatesComplete(L); };
-    ServerList->OnStatus = [this](TCustomServerList* L, int P, const QString& T) {
-        ListStatus(L, P, T);
+    Browser = std::make_unique<TBrowser>(Settings);
+    ConnectBrowser();
+    serverview->RestoreLayout(Settings.Registry(), ListLayoutKey);
+}
+
+void Tsc_form::ConnectBrowser() {
+    Browser->OnClear = [this](TBrowser*) { ClearServerView(); };
+    Browser->OnServerDone = [this](TBrowser*, const TServerRef& S) { ServerUpdated(S); };
+    Browser->OnStatus = [this](TBrowser*, int Percent, const QString& Text) {
+        ListStatus(Percent, Text);
     };
-    ServerList->OnServerDone = [this](TCustomServerList* L, const TServerRef& S) {
-        ServerUpdated(L, S);
-    };
-    UpdateExisting = false;
-    Updating = false;
-    serverview->RestoreLayout(Settings->Registry(), ListLayoutKey);
-    FavoritesFile =
-        QDir(UserDataDir())
-            .filePath(QString::fromLatin1(Settings->Edition().ProductCode) + "favors.txt");
-    LoadFavorites();
+    Browser->OnComplete = [this](TBrowser*) { ListUpdatesComplete(); };
 }
 
 void Tsc_form::showEvent(QShowEvent* Event) {
@@ -346,26 +272,7 @@ void Tsc_form::showEvent(QShowEvent* Event) {
 }
 
 void Tsc_form::FormShow() {
-    if (chat_module && chat_form) {
-        chat_module->DockSite = pages;
-        chat_module->RegisterChatWindow(chat_form);
-        TDockWindow* Dock = pages->Dock(chat_form);
-        // Closing the chat window leaves its channel and docks it back.
-        Dock->OnCloseQuery = [Dock] {
-            chat_form->leavechan_butt->click();
-            if (Dock->isFloating()) Dock->setFloating(false);
-            return false;
-        };
-    }
-    if (info_form) pages->Dock(info_form);
-    if (motd_form) pages->Dock(motd_form);
-    // Looking at the players or the news is not looking at the chat.
-    pages->OnWindowActivated = [](QWidget* Window) {
-        if (auto* Chat = qobject_cast<Tchat_form*>(Window))
-            Chat->Activated();
-        else if (chat_module && (Window == info_form || Window == motd_form))
-            chat_module->SetChatActive(false);
-    };
+    if (OnDockWindows) OnDockWindows(pages);
     const QList<TDockWindow*> Docks = pages->Docks();
     pages->resizeDocks(QList<QDockWidget*>(Docks.begin(), Docks.end()),
                        QList<int>(Docks.size(), 175), Qt::Vertical);
@@ -373,24 +280,22 @@ void Tsc_form::FormShow() {
     scrollertimer->start(5000);
     SetupColumns();
     ApplyTray();
-    if (chat_form) chat_form->chanlock_butt->setChecked(false);
-    if (chat_module && Settings->Flag(TField::ChatConnect)) chat_module->ConnectChat();
+    if (OnStarted) OnStarted();
 }
 
 void Tsc_form::SetupColumns() {
-    const TServerClass Class = ServerList->ServerClass();
+    const TServerClass Class = Browser->ServerClass();
     serverview->ListModel()->SetColumns(Class->ColumnCaptions());
     serverview->FitLastColumn();
-    if (info_form) {
-        QStringList Captions;
-        for (const TColumnCaption& C : Class->PlayerClass()->ColumnCaptions())
-            Captions << C.Caption;
-        info_form->SetPlayerCaptions(Captions);
-    }
+    if (!OnPlayerCaptions) return;
+    QStringList Captions;
+    for (const TColumnCaption& C : Class->PlayerClass()->ColumnCaptions())
+        Captions << C.Caption;
+    OnPlayerCaptions(Captions);
 }
 
 void Tsc_form::ApplySkin(bool All) {
-    const TSkinColors& Colors = Settings->Colors;
+    const TSkinColors& Colors = Settings.Colors;
     setPalette(SkinPalette(Colors, style()->standardPalette()));
     QPalette Top = toppanel->palette();
     Top.setColor(QPalette::Window, ColorOfBGR(Colors.SecondaryColor));
@@ -406,7 +311,7 @@ void Tsc_form::ApplySkin(bool All) {
     const QString Fallback = ProgramDataDir() + "/skins/default/";
     const auto Load = [&](const QString& File) {
         QPixmap Picture;
-        if (!LoadSkinBitmap(Picture, Settings->SkinDirectory, File))
+        if (!LoadSkinBitmap(Picture, Settings.SkinDirectory, File))
             LoadSkinBitmap(Picture, Fallback, File);
         return Picture;
     };
@@ -419,11 +324,7 @@ void Tsc_form::ApplySkin(bool All) {
     configure_butt->setIcon(Load("configure.bmp"));
     help_butt->setIcon(Load("help.bmp"));
     serverview->viewport()->update();
-    if (!All) return;
-    config->ApplyColors();
-    if (info_form) info_form->ApplyColors(Colors);
-    if (chat_module) chat_module->ApplyChatSkin();
-    if (motd_form) motd_form->ApplyColors(Colors);
+    if (All && OnSkinApplied) OnSkinApplied();
 }
 
 void Tsc_form::ApplyLinkButtons() {
@@ -432,10 +333,10 @@ void Tsc_form::ApplyLinkButtons() {
         B->setToolTip(L.Hint + "\r\n" + L.Address);
     };
     for (int I = 0; I < LinkButtons.size(); ++I)
-        Apply(LinkButtons[I], Settings->Links[lkLb1 + I]);
-    Apply(company_butt, Settings->Links[lkCompany]);
+        Apply(LinkButtons[I], Settings.Links[lkLb1 + I]);
+    Apply(company_butt, Settings.Links[lkCompany]);
     company_butt->setText({});
-    Apply(scly_butt, Settings->Links[lkScoutly]);
+    Apply(scly_butt, Settings.Links[lkScoutly]);
     scly_butt->setText({});
 }
 
@@ -446,8 +347,8 @@ void Tsc_form::lb1Click(QToolButton* Sender) {
 }
 
 void Tsc_form::mainpanelResize() {
-    scly_butt->move(8, qMax(Settings ? Settings->Edition().LogoMinTop : 224,
-                            mainpanel->height() - scly_butt->height() - 4));
+    scly_butt->move(
+        8, qMax(Settings.Edition().LogoMinTop, mainpanel->height() - scly_butt->height() - 4));
 }
 
 bool Tsc_form::eventFilter(QObject* Watched, QEvent* Event) {
@@ -470,41 +371,29 @@ bool Tsc_form::eventFilter(QObject* Watched, QEvent* Event) {
 // ---- refresh --------------------------------------------------------------------------------
 
 void Tsc_form::refresh_buttClick() {
-    refresh_butt->setChecked(true);
-    if (Updating) {
-        ServerList->Abort();
-        return;
-    }
-    ClearServerView();
-    if (fav_butt->isChecked() && !Favorites.isEmpty()) {
-        RefreshFavorites();
-        return;
-    }
-    fav_butt->setChecked(false);
-    Updating = true;
-    UpdateExisting = false;
-    // The settings are read at each refresh, so a change in the dialog takes effect at once.
-    ServerList->MasterHost = Settings->MasterHost();
-    ServerList->MasterPort = Settings->MasterPort();
-    ServerList->SetMaxOutstanding(Settings->QueriesAtOnce());
-    ServerList->Refresh();
+    Browser->Refresh();
+    UpdateButtons();
+}
+
+void Tsc_form::UpdateButtons() {
+    refresh_butt->setChecked(Browser->Updating);
+    fav_butt->setChecked(Browser->FavoritesView);
 }
 
 void Tsc_form::ClearServerView() {
     serverview->ListModel()->Clear();
 }
 
-void Tsc_form::ServerUpdated(TCustomServerList*, const TServerRef& Server) {
-    MarkNotResponding(*Server);
+void Tsc_form::ServerUpdated(const TServerRef& Server) {
     TServerListModel* Model = serverview->ListModel();
-    const int Row = UpdateExisting ? Model->RowOf(Server.get()) : -1;
+    const int Row = Browser->UpdateExisting ? Model->RowOf(Server.get()) : -1;
     if (Row < 0)
         Model->Append(Server);
     else
         Model->Refresh(Row);
 }
 
-void Tsc_form::ListStatus(TCustomServerList*, int Percent, const QString& Text) {
+void Tsc_form::ListStatus(int Percent, const QString& Text) {
     if (Percent < 0) {
         gauge->setRange(0, 0);
     } else {
@@ -514,10 +403,9 @@ void Tsc_form::ListStatus(TCustomServerList*, int Percent, const QString& Text) 
     statuslabel->setText(Text);
 }
 
-void Tsc_form::ListUpdatesComplete(TCustomServerList*) {
-    Updating = false;
+void Tsc_form::ListUpdatesComplete() {
     refresh_butt->setChecked(false);
-    if (UpdateExisting) return;
+    if (Browser->UpdateExisting) return;
     serverview->SortNow();
     const QModelIndex Current = serverview->currentIndex();
     if (Current.isValid() && serverview->selectionModel()->isSelected(Current))
@@ -536,38 +424,10 @@ QList<TServerRef> Tsc_form::SelectedServers() const {
     return Result;
 }
 
-QByteArray Tsc_form::KeyOf(const TCustomServer& Server) {
-    return TServerListModel::FavoriteKey(Server);
-}
-
 void Tsc_form::serverviewSelectItem(int Row) {
     UpdateActionStates();
-    if (!info_form) return;
-    const TServerRef Server = serverview->ListModel()->Server(Row);
-    const auto* Game = dynamic_cast<const TGameServer*>(Server.get());
-    if (!Game) return;
-    const auto Fill = [](QTreeWidget* View, const QList<QStringList>& Rows) {
-        View->setUpdatesEnabled(false);
-        View->setSortingEnabled(false);
-        View->clear();
-        QList<QTreeWidgetItem*> Items;
-        for (const QStringList& R : Rows)
-            Items << new QTreeWidgetItem(R);
-        View->addTopLevelItems(Items);
-        View->setSortingEnabled(true);
-        View->setUpdatesEnabled(true);
-    };
-    QList<QStringList> Players;
-    for (const auto& P : Game->Players) {
-        QList<QByteArray> Texts;
-        P->GetColumnTexts(Texts);
-        Players << Decoded(Texts);
-    }
-    Fill(info_form->playerview, Players);
-    QList<QStringList> Rules;
-    for (const TRule& R : Game->Rules)
-        Rules << QStringList{DisplayText(R.Key), DisplayText(R.Value)};
-    Fill(info_form->ruleview, Rules);
+    if (const TServerRef Server = serverview->ListModel()->Server(Row); Server && OnServerSelected)
+        OnServerSelected(Server);
 }
 
 void Tsc_form::UpdateActionStates() {
@@ -579,7 +439,7 @@ void Tsc_form::UpdateActionStates() {
     AddtoFavorites->setEnabled(false);
     RemoveFromFavorites->setEnabled(false);
     for (const TServerRef& S : Selected) {
-        if (IsFavorite(*S))
+        if (Browser->Favorites.IsFavorite(*S))
             RemoveFromFavorites->setEnabled(true);
         else
             AddtoFavorites->setEnabled(true);
@@ -592,18 +452,12 @@ void Tsc_form::LaunchExecute() {
         QMessageBox::information(this, windowTitle(), "You must select a server to launch");
         return;
     }
-    LaunchGame(this, *Settings, *Selected.first());
+    const QString Error = Launcher.Launch(*Selected.first());
+    if (!Error.isEmpty()) QMessageBox::critical(this, "Error", Error);
 }
 
 void Tsc_form::RefreshSelectedExecute() {
-    if (Updating) return;
-    RefreshTargets = SelectedServers();
-    if (RefreshTargets.isEmpty()) return;
-    Updating = true;
-    refresh_butt->setChecked(true);
-    UpdateExisting = true;
-    ServerList->SetMaxOutstanding(Settings->QueriesAtOnce());
-    ServerList->RefreshServers(RefreshTargets);
+    if (Browser->RefreshSelected(SelectedServers())) UpdateButtons();
 }
 
 void Tsc_form::CopytoClipboardExecute() {
@@ -675,104 +529,55 @@ void Tsc_form::FindDialog1Find() {
 
 // ---- favourites -----------------------------------------------------------------------------
 
-bool Tsc_form::IsFavorite(const TCustomServer& Server) const {
-    const QString Key = QString::fromLatin1(KeyOf(Server));
-    const auto It = std::lower_bound(
-        Favorites.begin(), Favorites.end(), Key,
-        [](const QString& A, const QString& B) { return A.compare(B, Qt::CaseInsensitive) < 0; });
-    return It != Favorites.end() && It->compare(Key, Qt::CaseInsensitive) == 0;
-}
-
-void Tsc_form::LoadFavorites() {
-    Favorites = ReadFavorites(FavoritesFile);
-}
-
 void Tsc_form::SaveFavorites() {
-    WriteFavorites(FavoritesFile, Favorites);
+    Browser->Favorites.Save();
 }
 
 void Tsc_form::AddtoFavoritesExecute() {
-    for (const TServerRef& S : SelectedServers()) {
-        if (IsFavorite(*S)) continue;
-        const QString Key = QString::fromLatin1(KeyOf(*S));
-        const auto It = std::lower_bound(Favorites.begin(), Favorites.end(), Key,
-                                         [](const QString& A, const QString& B) {
-                                             return A.compare(B, Qt::CaseInsensitive) < 0;
-                                         });
-        Favorites.insert(It, Key);
-    }
+    Browser->AddFavorites(SelectedServers());
     serverview->viewport()->update();
     UpdateActionStates();
 }
 
 void Tsc_form::RemoveFromFavoritesExecute() {
-    for (const TServerRef& S : SelectedServers()) {
-        const QString Key = QString::fromLatin1(KeyOf(*S));
-        Favorites.removeIf(
-            [&](const QString& F) { return F.compare(Key, Qt::CaseInsensitive) == 0; });
-    }
+    Browser->RemoveFavorites(SelectedServers());
     serverview->viewport()->update();
     UpdateActionStates();
-    if (fav_butt->isChecked()) refresh_butt->click();
-}
-
-void Tsc_form::RefreshFavorites() {
-    RefreshTargets.clear();
-    const TServerClass Class = ServerList->ServerClass();
-    for (const QString& Key : std::as_const(Favorites)) {
-        const QByteArray Text = Key.toLatin1();
-        RefreshTargets << TServerRef(Class->Create(HostOf(Text), PortOf(Text, "1400")));
-    }
-    Updating = true;
-    refresh_butt->setChecked(true);
-    UpdateExisting = false;
-    ServerList->SetMaxOutstanding(Settings->QueriesAtOnce());
-    ServerList->RefreshServers(RefreshTargets);
+    UpdateButtons();
 }
 
 void Tsc_form::fav_buttClick() {
-    const bool Down = fav_butt->isChecked();
-    if (Updating) {
-        fav_butt->setChecked(!Down);
-        return;
-    }
-    if (Down) {
-        if (Favorites.isEmpty()) {
+    // While an update runs the view stays as it is.
+    if (!Browser->Updating) {
+        if (!fav_butt->isChecked())
+            Browser->ShowAll();
+        else if (Browser->Favorites.IsEmpty())
             QMessageBox::information(
                 this, windowTitle(),
                 "You do not have any servers on your favorites list.\nTo add a server to your "
                 "favorites list, right click it and select 'Add to Favorites'");
-            fav_butt->setChecked(false);
-            return;
-        }
-        SavedServers = serverview->ListModel()->TakeAll();
-        RefreshFavorites();
-        return;
+        else
+            Browser->ShowFavorites(serverview->ListModel()->TakeAll());
     }
-    if (!SavedServers) return;
-    ClearServerView();
-    const QList<TServerRef> Saved = *std::exchange(SavedServers, std::nullopt);
-    if (Saved.isEmpty()) {
-        refresh_butt->click();
-        return;
-    }
-    for (const TServerRef& S : Saved)
-        ServerUpdated(ServerList.get(), S);
+    UpdateButtons();
 }
 
 // ---- windows and lifecycle ------------------------------------------------------------------
 
 void Tsc_form::configure_buttClick() {
-    config->exec();
+    if (OnConfigure) OnConfigure();
 }
 
 void Tsc_form::help_buttClick() {
-    FireEvent(OnHelp);
+    if (OnHelp) OnHelp();
+}
+
+void Tsc_form::BannersDisabled(bool Off) {
+    if (Off) HideBanner();
 }
 
 void Tsc_form::ApplyTray() {
-    const bool Tray =
-        Settings->Flag(TField::UseTaskbar) && QSystemTrayIcon::isSystemTrayAvailable();
+    const bool Tray = Settings.Flag(TField::UseTaskbar) && QSystemTrayIcon::isSystemTrayAvailable();
     if (RxTrayIcon1->icon().isNull()) RxTrayIcon1->setIcon(windowIcon());
     RxTrayIcon1->setVisible(Tray);
 }
@@ -794,14 +599,14 @@ void Tsc_form::changeEvent(QEvent* Event) {
 }
 
 void Tsc_form::closeEvent(QCloseEvent* Event) {
-    if (Updating) ServerList->Abort();
+    Browser->Abort();
     QMainWindow::closeEvent(Event);
 }
 
 void Tsc_form::FormDestroy() {
     if (Destroyed) return;
     Destroyed = true;
-    // The portal's requests end quietly: their handlers read the dialog freed below.
+    // The portal's requests end quietly once the window is going.
     bannertimer->stop();
     scrollertimer->stop();
     for (THttpClient* Client : {bannerclient, scrollerclient}) {
@@ -809,13 +614,12 @@ void Tsc_form::FormDestroy() {
         Client->OnDocEnd = nullptr;
         Client->Abort();
     }
-    // The news window reports the minutes of use while the counters and settings are here.
-    if (motd_form && isAncestorOf(motd_form)) delete motd_form;
-    if (Settings) serverview->SaveLayout(Settings->Registry(), ListLayoutKey);
-    if (Settings && !Settings->SavedSinceLoad()) Settings->Save();
-    config.reset();
+    // The news window reports the minutes of use while the counters are here.
+    if (OnClosing) OnClosing();
+    serverview->SaveLayout(Settings.Registry(), ListLayoutKey);
+    if (!Settings.SavedSinceLoad()) Settings.Save();
     ClearServerView();
-    ServerList.reset();
-    SaveFavorites();
-    if (sc_form == this) sc_form = nullptr;
+    Browser->Favorites.Save();
+    Browser.reset();
+    Settings.OnLinksLoaded = nullptr;
 }

@@ -3,14 +3,14 @@
 // with the progress gauge and the news ticker. The edition window derives from it.
 #pragma once
 
-#include "config/settings.h"
+#include "config/gamelauncher.h"
 #include "masterlist/customserverlist.h"
 #include "portal/banner.h"
 
 #include <QMainWindow>
 #include <QStringList>
+#include <functional>
 #include <memory>
-#include <optional>
 
 class QAction;
 class QDialog;
@@ -22,18 +22,20 @@ class QRadioButton;
 class QSystemTrayIcon;
 class QTimer;
 class QToolButton;
+class TBrowser;
 class TDockArea;
 class THttpClient;
 class TNewsTicker;
 class TServerView;
-class Tconfig_form;
+class TSettings;
 
 class Tsc_form : public QMainWindow {
     Q_OBJECT
 public:
-    // Builds the window and runs its creation: the configuration dialog first of all.
-    template <class T = Tsc_form> static std::unique_ptr<T> Create(QWidget* Parent = nullptr) {
-        std::unique_ptr<T> Form(new T(Parent));
+    // Builds the window and runs its creation. Settings outlive the window.
+    template <class T = Tsc_form>
+    static std::unique_ptr<T> Create(TSettings& Settings, QWidget* Parent = nullptr) {
+        std::unique_ptr<T> Form(new T(Settings, Parent));
         Form->FormCreate();
         return Form;
     }
@@ -41,12 +43,15 @@ public:
 
     virtual void ApplySkin(bool All);
     virtual void SetupColumns();
-    virtual void ListUpdatesComplete(TCustomServerList* Sender);
+    virtual void ListUpdatesComplete();
     virtual void UpdateActionStates();
 
     void ApplyLinkButtons();
-    void ServerUpdated(TCustomServerList* Sender, const TServerRef& Server);
-    void ListStatus(TCustomServerList* Sender, int Percent, const QString& Text);
+    void ApplyTray();
+    // The dialog's banner switch: off hides the banner at once.
+    void BannersDisabled(bool Off);
+    void ServerUpdated(const TServerRef& Server);
+    void ListStatus(int Percent, const QString& Text);
     void ClearServerView();
 
     // Handlers
@@ -62,7 +67,6 @@ public:
     void CopytoClipboardExecute();
     void FindExecute();
     void FindDialog1Find();
-    void RefreshFavorites();
     void SaveFavorites();
 
     // Banners and the news ticker
@@ -78,26 +82,27 @@ public:
 
     // Selected rows that carry records, in view order.
     QList<TServerRef> SelectedServers() const;
-    static QByteArray KeyOf(const TCustomServer& Server);
 
-    std::function<void()> OnHelp; // the tips window
+    // Events, set by the program. The players pane follows the selection and the columns.
+    std::function<void()> OnConfigure;
+    std::function<void()> OnHelp;
+    std::function<void(TDockArea* Pages)> OnDockWindows; // the tabbed windows dock now
+    std::function<void()> OnStarted;                     // first shown, docked and ready
+    std::function<void()> OnSkinApplied;                 // ApplySkin(true) is done here
+    std::function<void()> OnClosing;                     // the window is going away
+    std::function<void(const TServerRef& Server)> OnServerSelected;
+    std::function<void(const QStringList& Captions)> OnPlayerCaptions;
 
     // State
+    TSettings& Settings;
+    std::unique_ptr<TBrowser> Browser;
+    TGameLauncher Launcher;
     int FindPosition = -1;
-    QString FavoritesFile;
-    QList<TServerRef> RefreshTargets;
     qint64 StartTick = 0;
     qint64 ActiveTime = 0;
     qint64 RestoreTick = 0;
     bool BannerBusy = false;
     QByteArray BannerSuffix; // of the last banner fetch started; the click carries it too
-    bool Updating = false;
-    bool UpdateExisting = false;
-    std::unique_ptr<TCustomServerList> ServerList;
-    QStringList Favorites; // kept sorted, case-insensitively
-    std::optional<QList<TServerRef>> SavedServers;
-    std::unique_ptr<TSettings> Settings;
-    std::unique_ptr<Tconfig_form> config;
 
     // Controls
     QWidget* toppanel;
@@ -136,10 +141,8 @@ public:
     QRadioButton* FindDown = nullptr;
 
 protected:
-    explicit Tsc_form(QWidget* Parent);
+    Tsc_form(TSettings& Settings, QWidget* Parent);
     virtual void FormCreate();
-    virtual std::unique_ptr<Tconfig_form> CreateConfigForm();
-    virtual TEdition SettingsEdition() const;
     void showEvent(QShowEvent* Event) override;
     void closeEvent(QCloseEvent* Event) override;
     void changeEvent(QEvent* Event) override;
@@ -148,11 +151,9 @@ protected:
     void FormShow();
     void FormDestroy();
     void mainpanelResize();
-    // A row became selected: fill the players and rules panes with its server.
+    // A row became selected: its server goes to the players and rules panes.
     void serverviewSelectItem(int Row);
-    void ApplyTray();
-    void LoadFavorites();
-    bool IsFavorite(const TCustomServer& Server) const;
+    void UpdateButtons();
 
 private:
     void BuildTopPanel();
@@ -160,6 +161,7 @@ private:
     void BuildStatusBar();
     void BuildActions();
     void BuildPortal();
+    void ConnectBrowser();
     void ShowBanner(const TBannerImage& Picture);
     void HideBanner();
     void bannerFrameTimer();
@@ -171,5 +173,3 @@ private:
     int BannerFrame = 0;
     QTimer* BannerFrameTimer;
 };
-
-extern Tsc_form* sc_form;

@@ -1,10 +1,9 @@
 // The main window's banner strip and news ticker.
 #include "ui/shell/sc_main.h"
 
-#include "config/settingsstore.h"
+#include "config/settings.h"
 #include "net/http.h"
 #include "net/netutils.h"
-#include "ui/config/config_main.h"
 #include "ui/shell/newsticker.h"
 
 #include <QLabel>
@@ -60,12 +59,12 @@ void Tsc_form::FetchBanner() {
     }
     if (isMinimized() || !isVisible()) return;
     HideBanner();
-    if (Settings->Flag(TField::DisableBanners)) return;
+    if (Settings.Flag(TField::DisableBanners)) return;
     bannertimer->stop();
     BannerBusy = true;
     BannerSuffix = NewBannerSuffix(BannerSuffix);
-    bannerclient->URL = Settings->Links[lkBanner].Text.toUtf8() + BannerSuffix;
-    Settings->ApplyHttpProxy(*bannerclient);
+    bannerclient->URL = Settings.Links[lkBanner].Text.toUtf8() + BannerSuffix;
+    Settings.ApplyHttpProxy(*bannerclient);
     bannerclient->GetASync();
     bannertimer->start(45000);
 }
@@ -76,7 +75,7 @@ void Tsc_form::ScheduleNextBanner() {
     BannerStream.reset();
     bannerclient->RcvdStream = nullptr;
     if (bannerclient->State() == httpBusy) bannerclient->Abort();
-    bannertimer->start(BannerPeriod(Settings->BannerInterval));
+    bannertimer->start(BannerPeriod(Settings.BannerInterval));
     BannerBusy = false;
 }
 
@@ -92,7 +91,7 @@ void Tsc_form::bannerclientDocEnd() {
     TBannerImage Picture;
     QString Error;
     // Banners switched off while this one was on its way stay off.
-    if (DocumentComplete(*bannerclient) && !Settings->Flag(TField::DisableBanners) &&
+    if (DocumentComplete(*bannerclient) && !Settings.Flag(TField::DisableBanners) &&
         DecodeBanner(Data->left(bannerclient->RcvdCount), Picture, Error))
         ShowBanner(Picture);
     ScheduleNextBanner();
@@ -120,7 +119,7 @@ void Tsc_form::bannerFrameTimer() {
 }
 
 void Tsc_form::bannerimgClick() {
-    OpenURL(Settings->Links[lkBanner].Address.toUtf8() + BannerSuffix);
+    OpenURL(Settings.Links[lkBanner].Address.toUtf8() + BannerSuffix);
 }
 
 void Tsc_form::FetchTicker() {
@@ -130,8 +129,8 @@ void Tsc_form::FetchTicker() {
         scrollerclient->Abort();
     } else {
         scrollertimer->stop();
-        scrollerclient->URL = Settings->Links[lkScroller].Address.toUtf8();
-        Settings->ApplyHttpProxy(*scrollerclient);
+        scrollerclient->URL = Settings.Links[lkScroller].Address.toUtf8();
+        Settings.ApplyHttpProxy(*scrollerclient);
         scrollerclient->GetASync();
         scrollertimer->setInterval(45000);
     }
@@ -151,7 +150,7 @@ void Tsc_form::scrollerclientDocEnd() {
     if (!DocumentComplete(*scrollerclient)) return;
     // An empty document is fetched again at the 45 s tick too.
     if (!newsticker->LoadDocument(Data->left(scrollerclient->RcvdCount))) return;
-    scrollertimer->start(Settings->Edition().TickerInterval);
+    scrollertimer->start(Settings.Edition().TickerInterval);
 }
 
 void Tsc_form::newstickerClick() {

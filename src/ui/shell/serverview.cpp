@@ -134,10 +134,6 @@ bool TServerListModel::Favorite(int Row) const {
     return Record && IsFavorite && IsFavorite(*Record);
 }
 
-QByteArray TServerListModel::FavoriteKey(const TCustomServer& Server) {
-    return Server.Address + ':' + Server.QueryPort;
-}
-
 int TServerListModel::rowCount(const QModelIndex& Parent) const {
     return Parent.isValid() ? 0 : int(Rows.size());
 }

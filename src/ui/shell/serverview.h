@@ -50,8 +50,6 @@ public:
 
     std::function<bool(const TCustomServer&)> IsFavorite;
     bool Favorite(int Row) const;
-    // How favourites are keyed: Address + ":" + QueryPort.
-    static QByteArray FavoriteKey(const TCustomServer& Server);
 
     // -1/0/1 for ascending order.
     static int Compare(TColumnKind Kind, const QString& A, const QString& B);

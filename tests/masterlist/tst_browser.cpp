@@ -1,0 +1,196 @@
+// The browser's refresh without a window: whole lists, chosen servers, the favourites view,
+// against a lab master and lab game servers.
+#include "config/settings.h"
+#include "config/settingsstore.h"
+#include "labgameserver.h"
+#include "labmaster.h"
+#include "masterlist/browser.h"
+
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+// What the browser told its window, and the rows a window would show.
+struct TShown {
+    QList<TServerRef> Rows;
+    QStringList Statuses;
+    int Clears = 0, Completes = 0;
+    void Attach(TBrowser& Browser) {
+        Browser.OnClear = [this](TBrowser*) {
+            ++Clears;
+            Rows.clear();
+        };
+        Browser.OnServerDone = [this](TBrowser* B, const TServerRef& S) {
+            if (!B->UpdateExisting || !Rows.contains(S)) Rows << S;
+        };
+        Browser.OnStatus = [this](TBrowser*, int, const QString& Text) { Statuses << Text; };
+        Browser.OnComplete = [this](TBrowser*) { ++Completes; };
+    }
+    QList<QByteArray> Names() const {
+        QList<QByteArray> Result;
+        for (const TServerRef& S : Rows)
+            Result << S->ServerName;
+        return Result;
+    }
+};
+} // namespace
+
+class TestBrowser : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+    void refreshReadsSettingsEachTime();
+    void secondRefreshAborts();
+    void refreshSelectedKeepsRows();
+    void favoritesViewAndBack();
+    void lastFavoriteRemovedInView();
+
+private:
+    bool Start(int Servers, int DelayMs = 0);
+    bool Wait(int TimeoutMs = 15000) {
+        return QTest::qWaitFor([this] { return !Browser->Updating; }, TimeoutMs);
+    }
+    int Queries() const {
+        int Total = 0;
+        for (int I = 0; I < Farm->Count(); ++I)
+            Total += Farm->Server(I)->Queries();
+        return Total;
+    }
+
+    std::unique_ptr<QTemporaryDir> Home;
+    std::unique_ptr<TLabFarm> Farm;
+    std::unique_ptr<TLabMasterServer> Master;
+    std::unique_ptr<TSettings> Settings;
+    std::unique_ptr<TBrowser> Browser;
+    TShown Shown;
+};
+
+void TestBrowser::init() {
+    Browser.reset();
+    Settings.reset();
+    Master.reset();
+    Farm.reset();
+    Home = std::make_unique<QTemporaryDir>();
+    qputenv("SCOUTLY_HOME", Home->path().toUtf8());
+    Shown = {};
+}
+
+bool TestBrowser::Start(int Servers, int DelayMs) {
+    Farm = std::make_unique<TLabFarm>();
+    QList<TLabServerConfig> Configs = TLabFarm::MakeConfigs(Servers);
+    for (TLabServerConfig& C : Configs)
+        C.DelayMs = DelayMs;
+    if (!Farm->Start(Configs)) return false;
+    Master = std::make_unique<TLabMasterServer>();
+    for (int I = 0; I < Farm->Count(); ++I)
+        Master->Config.Lists["morrow"] << "127.0.0.1:" + QByteArray::number(Farm->Port(I));
+    if (!Master->Listen()) return false;
+    Settings = std::make_unique<TSettings>(TEdition::Morrow(), std::make_unique<TRegistry>());
+    Settings->SetValue(TField::MasterServer, QString("127.0.0.1:%1").arg(Master->Port()));
+    Browser = std::make_unique<TBrowser>(*Settings);
+    Shown.Attach(*Browser);
+    return true;
+}
+
+void TestBrowser::refreshReadsSettingsEachTime() {
+    QVERIFY(Start(5));
+    Browser->Refresh();
+    QVERIFY(Browser->Updating && !Browser->UpdateExisting);
+    QVERIFY(Wait());
+    QCOMPARE(Shown.Rows.size(), 5);
+    QCOMPARE(Shown.Completes, 1);
+    QCOMPARE(Shown.Statuses.last(), QString("Updates Complete"));
+
+    // Another master and fewer queries at once, taken up by the next refresh.
+    TLabMasterServer Other;
+    Other.Config.Lists["morrow"] = Master->Config.Lists["morrow"].mid(0, 2);
+    QVERIFY(Other.Listen());
+    Settings->SetValue(TField::MasterServer, QString("127.0.0.1:%1").arg(Other.Port()));
+    Settings->SetValue(TField::QueryParallel, "3");
+    Browser->Refresh();
+    QCOMPARE(Shown.Clears, 2);
+    QVERIFY(Wait());
+    QCOMPARE(Browser->List().MaxOutstanding, 3);
+    QCOMPARE(Other.Connections(), 1);
+    QCOMPARE(Master->Connections(), 1);
+    QCOMPARE(Shown.Rows.size(), 2);
+}
+
+void TestBrowser::secondRefreshAborts() {
+    QVERIFY(Start(40, 300));
+    Browser->Refresh();
+    QTRY_VERIFY(Shown.Statuses.contains("Updating Servers"));
+    Browser->Refresh();
+    QVERIFY(Shown.Statuses.contains("Aborting Updates"));
+    QCOMPARE(Shown.Clears, 1);
+    QVERIFY(Browser->Updating); // until the queries in flight end
+    QVERIFY(Wait());
+    QCOMPARE(Shown.Completes, 1);
+    QCOMPARE(Shown.Rows.size(), 0);
+}
+
+void TestBrowser::refreshSelectedKeepsRows() {
+    QVERIFY(Start(4));
+    Browser->Refresh();
+    QVERIFY(Wait());
+    const QList<TServerRef> Before = Shown.Rows;
+    const int Asked = Queries();
+    QVERIFY(Browser->RefreshSelected({Before[1], Before[3]}));
+    QVERIFY(Browser->UpdateExisting);
+    QVERIFY(!Browser->RefreshSelected({Before[0]})); // one update at a time
+    QVERIFY(!Browser->RefreshSelected({}));
+    QVERIFY(Wait());
+    QCOMPARE(Queries(), Asked + 2);
+    QCOMPARE(Shown.Rows, Before);
+    QCOMPARE(Shown.Clears, 1);
+    QCOMPARE(Master->Connections(), 1);
+}
+
+void TestBrowser::favoritesViewAndBack() {
+    QVERIFY(Start(6));
+    QVERIFY(!Browser->ShowFavorites({})); // none yet
+    QVERIFY(!Browser->FavoritesView);
+    Browser->Refresh();
+    QVERIFY(!Browser->ShowFavorites(Shown.Rows)); // not while updating
+    QVERIFY(Wait());
+    const QList<QByteArray> Before = Shown.Names();
+    Browser->AddFavorites({Shown.Rows[0], Shown.Rows[3], Shown.Rows[0]});
+    QCOMPARE(Browser->Favorites.Count(), 2);
+
+    const int Asked = Queries();
+    QVERIFY(Browser->ShowFavorites(std::exchange(Shown.Rows, {})));
+    QVERIFY(Browser->FavoritesView);
+    QVERIFY(Wait());
+    QCOMPARE(Shown.Rows.size(), 2);
+    QCOMPARE(Queries(), Asked + 2); // the favourites alone, no master
+    // Refreshing in the view asks the favourites again.
+    Browser->Refresh();
+    QVERIFY(Wait());
+    QCOMPARE(Shown.Rows.size(), 2);
+    QCOMPARE(Master->Connections(), 1);
+
+    // Back: the kept rows in their order, nobody asked.
+    QVERIFY(Browser->ShowAll());
+    QVERIFY(!Browser->FavoritesView && !Browser->Updating);
+    QCOMPARE(Shown.Names(), Before);
+    QCOMPARE(Queries(), Asked + 4);
+}
+
+void TestBrowser::lastFavoriteRemovedInView() {
+    QVERIFY(Start(3));
+    Browser->Refresh();
+    QVERIFY(Wait());
+    Browser->AddFavorites({Shown.Rows[1]});
+    QVERIFY(Browser->ShowFavorites(std::exchange(Shown.Rows, {})));
+    QVERIFY(Wait());
+    QCOMPARE(Shown.Rows.size(), 1);
+    // Without favourites the view ends and the whole list is fetched again.
+    Browser->RemoveFavorites(Shown.Rows);
+    QVERIFY(Browser->Favorites.IsEmpty() && !Browser->FavoritesView);
+    QVERIFY(Wait());
+    QCOMPARE(Master->Connections(), 2);
+    QCOMPARE(Shown.Rows.size(), 3);
+}
+
+QTEST_GUILESS_MAIN(TestBrowser)
+#include "tst_browser.moc"
