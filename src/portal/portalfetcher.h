@@ -34,11 +34,12 @@ public:
     void Start(int FirstMs);
     // Quiet from now on: no tick, the request under way ended, nothing handed on.
     void Stop();
-    // From the start of a fetch to its end or until it is given up.
+    // From the start of a fetch until its document is handed on or the fetch is given up.
     bool Busy() const { return FBusy; }
+    // What the timer does at each tick.
+    virtual void Tick() = 0;
 
 protected:
-    virtual void Tick() = 0;
     // What a fetch ended with: Complete when Document is a whole 2xx answer.
     virtual void Ended(bool Complete, const QByteArray& Document) = 0;
     // Starts a GET of Address; the retry tick runs from now.
@@ -73,8 +74,9 @@ public:
     std::function<void(TBannerFetcher* Sender, const TBannerImage& Picture)> OnShow;
     std::function<void(TBannerFetcher* Sender)> OnHide;
 
-protected:
     void Tick() override;
+
+protected:
     void Ended(bool Complete, const QByteArray& Document) override;
 
 private:
@@ -92,7 +94,8 @@ public:
     std::function<void(TTickerFetcher* Sender, const QByteArray& Document, bool& Loaded)>
         OnDocument;
 
-protected:
     void Tick() override;
+
+protected:
     void Ended(bool Complete, const QByteArray& Document) override;
 };

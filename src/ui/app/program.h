@@ -5,6 +5,7 @@
 
 #include <memory>
 
+class Tmotd_form;
 class Tscmorrow_form;
 class Tsplash_form;
 class Ttip_form;
@@ -18,4 +19,8 @@ struct TProgramWindows {
     std::unique_ptr<Tscmorrow_form> Main;
     std::unique_ptr<Tsplash_form> Splash;
     std::unique_ptr<Ttip_form> Tips;
+    Tmotd_form* News = nullptr; // docked into the main window, which owns it
+
+private:
+    void ConnectNews();
 };

@@ -3,13 +3,13 @@
 #include "ui/chat/chat_main.h"
 #include "ui/chat/chatmod_main.h"
 #include "ui/shell/info_main.h"
-#include "ui/news/motd_main.h"
 #include "ui/config/config_main.h"
 #include "config/favorites.h"
 #include "config/paths.h"
 #include "config/settingsstore.h"
 #include "net/http.h"
 #include "net/netutils.h"
+#include "portal/portalfetcher.h"
 #include "ui/widgets/dockarea.h"
 #include "ui/shell/newsticker.h"
 #include "ui/shell/serverview.h"
@@ -273,7 +273,6 @@ void Tsc_form::FormCreate() {
     StartTick = TickCount();
     ActiveTime = 0;
     RestoreTick = StartTick;
-    BannerBusy = false;
     ServerList = config->ListClass->Create();
     if (auto* Generic = qobject_cast<TSQPGenericList*>(ServerList.get()))
         Generic->SetGameName("morrow");
@@ -313,19 +312,19 @@ void Tsc_form::FormShow() {
         };
     }
     if (info_form) pages->Dock(info_form);
-    if (motd_form) pages->Dock(motd_form);
+    if (OnDockWindows) OnDockWindows(pages);
     // Looking at the players or the news is not looking at the chat.
     pages->OnWindowActivated = [](QWidget* Window) {
         if (auto* Chat = qobject_cast<Tchat_form*>(Window))
             Chat->Activated();
-        else if (chat_module && (Window == info_form || Window == motd_form))
+        else if (chat_module && (Window == info_form || Window->objectName() == "motd_form"))
             chat_module->SetChatActive(false);
     };
     const QList<TDockWindow*> Docks = pages->Docks();
     pages->resizeDocks(QList<QDockWidget*>(Docks.begin(), Docks.end()),
                        QList<int>(Docks.size(), 175), Qt::Vertical);
-    bannertimer->start(5000);
-    scrollertimer->start(5000);
+    BannerFetcher->Start(5000);
+    TickerFetcher->Start(5000);
     SetupColumns();
     ApplyTray();
     if (chat_form) chat_form->chanlock_butt->setChecked(false);
@@ -378,7 +377,7 @@ void Tsc_form::ApplySkin(bool All) {
     config->ApplyColors();
     if (info_form) info_form->ApplyColors(Colors);
     if (chat_module) chat_module->ApplyChatSkin();
-    if (motd_form) motd_form->ApplyColors(Colors);
+    if (OnSkinApplied) OnSkinApplied();
 }
 
 void Tsc_form::ApplyLinkButtons() {
@@ -758,16 +757,11 @@ void Tsc_form::closeEvent(QCloseEvent* Event) {
 void Tsc_form::FormDestroy() {
     if (Destroyed) return;
     Destroyed = true;
-    // The portal's requests end quietly: their handlers read the dialog freed below.
-    bannertimer->stop();
-    scrollertimer->stop();
-    for (THttpClient* Client : {bannerclient, scrollerclient}) {
-        Client->OnDocBegin = nullptr;
-        Client->OnDocEnd = nullptr;
-        Client->Abort();
-    }
+    // The portal's requests end quietly: nothing of them reaches the window from here on.
+    BannerFetcher->Stop();
+    TickerFetcher->Stop();
     // The news window reports the minutes of use while the counters and settings are here.
-    if (motd_form && isAncestorOf(motd_form)) delete motd_form;
+    if (OnClosing) OnClosing();
     if (config) serverview->SaveLayout(*config->Registry, ListLayoutKey);
     config.reset();
     ClearServerView();

@@ -8,6 +8,7 @@
 
 #include <QMainWindow>
 #include <QStringList>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -21,10 +22,12 @@ class QRadioButton;
 class QSystemTrayIcon;
 class QTimer;
 class QToolButton;
+class TBannerFetcher;
 class TDockArea;
 class THttpClient;
 class TNewsTicker;
 class TServerView;
+class TTickerFetcher;
 class Tconfig_form;
 
 class Tsc_form : public QMainWindow {
@@ -64,16 +67,18 @@ public:
     void RefreshFavorites();
     void SaveFavorites();
 
-    // Banners and the news ticker
-    void FetchBanner();
-    void ScheduleNextBanner();
-    void bannerclientDocBegin();
-    void bannerclientDocEnd();
+    // Banners and the news ticker: the core's fetch loops, and the timers and clients they run
+    // (named as the controls they replace).
     void bannerimgClick();
-    void FetchTicker();
-    void scrollerclientDocBegin();
-    void scrollerclientDocEnd();
     void newstickerClick();
+    TBannerFetcher* BannerFetcher;
+    TTickerFetcher* TickerFetcher;
+
+    // Docking the windows of the tabbed area at the first show; the skin applied to every
+    // window; the window going at program end.
+    std::function<void(TDockArea* Pages)> OnDockWindows;
+    std::function<void()> OnSkinApplied;
+    std::function<void()> OnClosing;
 
     // Selected rows that carry records, in view order.
     QList<TServerRef> SelectedServers() const;
@@ -86,8 +91,6 @@ public:
     qint64 StartTick = 0;
     qint64 ActiveTime = 0;
     qint64 RestoreTick = 0;
-    bool BannerBusy = false;
-    QByteArray BannerSuffix; // of the last banner fetch started; the click carries it too
     bool Updating = false;
     bool UpdateExisting = false;
     std::unique_ptr<TCustomServerList> ServerList;
@@ -161,7 +164,6 @@ private:
     QToolButton* GlyphButton(const char* Name, const QString& Tip);
     bool Shown = false;
     bool Destroyed = false;
-    std::unique_ptr<QByteArray> BannerStream, TickerStream; // documents being received
     TBannerImage BannerPicture;
     int BannerFrame = 0;
     QTimer* BannerFrameTimer;
