@@ -152,9 +152,10 @@ void TestPortalFetcher::hungFetchGivenUp() {
     }
     QTRY_COMPARE(R.Web.Targets.size(), 2);
     // The retry tick gives the hung request up; the banner then waits a whole period.
-    Banner.Timer->start(0);
-    Ticker.Timer->start(0);
-    QTRY_VERIFY(Banner.Client->State() == httpReady && Ticker.Client->State() == httpReady);
+    Banner.Tick();
+    Ticker.Tick();
+    QCOMPARE(Banner.Client->State(), httpReady);
+    QCOMPARE(Ticker.Client->State(), httpReady);
     QVERIFY(!Banner.Busy());
     QCOMPARE(Banner.Timer->interval(), MinBannerInterval);
     QCOMPARE(Ticker.Timer->interval(), TPortalFetcher::RetryMs);
