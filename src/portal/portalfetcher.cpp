@@ -79,7 +79,7 @@ QByteArray TBannerFetcher::ClickAddress() const {
 }
 
 bool TBannerFetcher::Disabled() const {
-    return Settings.Flag(TField::DisableBanners);
+    return SwitchedOff.value_or(Settings.Flag(TField::DisableBanners));
 }
 
 void TBannerFetcher::Tick() {

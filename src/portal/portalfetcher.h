@@ -10,6 +10,7 @@
 #include <QObject>
 #include <functional>
 #include <memory>
+#include <optional>
 
 class QTimer;
 class THttpClient;
@@ -69,6 +70,9 @@ public:
     // Where a click on the banner goes.
     QByteArray ClickAddress() const;
     bool Disabled() const;
+    // The user's switch at once, as the dialog's box shows it before it is kept; the stored
+    // field counts again once the settings are saved.
+    std::optional<bool> SwitchedOff;
 
     std::function<bool()> OnScreen; // the window is shown and not minimised; unset: yes
     std::function<void(TBannerFetcher* Sender, const TBannerImage& Picture)> OnShow;

@@ -9,6 +9,8 @@
 #include "net/http.h"
 #include "net/netutils.h"
 #include "peers/peers.h"
+#include "portal/motdsession.h"
+#include "ui/app/program.h"
 #include "ui/news/motd_main.h"
 #include "ui/widgets/dockarea.h"
 
@@ -31,7 +33,6 @@
 namespace {
 
 const QString EditionKey = "Software\\Scoutly\\tarnwick\\morrow";
-const QString FieldsKey = EditionKey + "\\config";
 
 const QString ExpiredUpdate = "This program has expired. You must download a newer version\n"
                               "Would you like to launch the auto-update program now?";
@@ -137,7 +138,7 @@ struct TNews {
     }
 
     QString Setting(const QString& Name) const { return Settings().Stored(Name); }
-    TSettings& Settings() const { return *F.Windows->Settings; }
+    TSettings& Settings() const { return *F.Main->Settings; }
     Tmotd_form* News() const { return F.Windows->News; }
 
     QStringList StoredNames() const {
@@ -445,7 +446,7 @@ void TestMotd::questions() {
     }
     // Changes the updater must find saved: a new favourite and a dialog field not yet written.
     N.F.Main->Favorites << "10.1.2.3:1400";
-    N.Settings().SetValue(TField::Email, "changed@x.example");
+    N.F.Main->config->email->setText("changed@x.example");
     QTRY_VERIFY(!N.Udp.Requests.isEmpty());
 
     TBoxScript Boxes(answers);

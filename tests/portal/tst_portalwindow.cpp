@@ -242,7 +242,7 @@ void TestPortalWindow::hungBannerAbandoned() {
     QCOMPARE(Main->bannertimer->interval(), 45000);
     QCOMPARE(Main->bannerclient->State(), httpBusy);
     // A message-of-the-day reply set the period to nothing: the ad server still gets a rest.
-    Main->config->BannerInterval = 0;
+    Main->Settings->BannerInterval = 0;
     // The watchdog tick gives the request up.
     Main->bannertimer->start(0);
     QTRY_VERIFY(!Main->BannerFetcher->Busy());
@@ -290,7 +290,7 @@ void TestPortalWindow::tickerRotatesAndOpensLinks() {
                    return Ticker->Slide->state() == QAbstractAnimation::Stopped;
                });
     };
-    const QColor Highlight = ColorOfBGR(Main->config->Colors.HighlightColor);
+    const QColor Highlight = ColorOfBGR(Main->Settings->Colors.HighlightColor);
     QVERIFY(WaitFor("http://news.example/read?a=1"));
     QVERIFY(Ticker->Highlighted());
     QVERIFY(PixelsOf(Ticker->grab().toImage(), Highlight) > 0);

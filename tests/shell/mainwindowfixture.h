@@ -2,14 +2,14 @@
 // builds it at start (dialog first, then the docked windows).
 #pragma once
 
-#include "ui/chat/chat_main.h"
-#include "ui/chat/chatmod_main.h"
-#include "ui/shell/info_main.h"
-#include "ui/news/motd_main.h"
-#include "ui/config/config_main.h"
 #include "config/settingsstore.h"
 #include "labgameserver.h"
 #include "labmaster.h"
+#include "ui/app/program.h"
+#include "ui/chat/chat_main.h"
+#include "ui/chat/chatmod_main.h"
+#include "ui/config/config_main.h"
+#include "ui/shell/info_main.h"
 #include "ui/shell/scmorrow_main.h"
 #include "ui/shell/serverview.h"
 
@@ -57,10 +57,10 @@ struct TMainWindowFixture {
     void Open() {
         Main = Tsc_form::Create<Tscmorrow_form>();
         new TChatModule(Main.get());
-        for (QWidget* W :
-             std::initializer_list<QWidget*>{new Tchat_form(Main.get()), new Tinfo_form(Main.get()),
-                                             new Tmotd_form(Main.get())})
+        for (QWidget* W : std::initializer_list<QWidget*>{new Tchat_form(Main.get()),
+                                                          new Tinfo_form(Main.get())})
             W->hide();
+        TProgramWindows::MakeNews(*Main);
         Main->show();
     }
 

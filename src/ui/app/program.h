@@ -6,6 +6,7 @@
 #include <memory>
 
 class Tmotd_form;
+class Tsc_form;
 class Tscmorrow_form;
 class Tsplash_form;
 class Ttip_form;
@@ -21,6 +22,7 @@ struct TProgramWindows {
     std::unique_ptr<Ttip_form> Tips;
     Tmotd_form* News = nullptr; // docked into the main window, which owns it
 
-private:
-    void ConnectNews();
+    // The News window for Main, wired into its events as the program does it; it goes when
+    // Main ends, after the usage report.
+    static Tmotd_form* MakeNews(Tsc_form& Main);
 };

@@ -1,8 +1,8 @@
 #include "ui/chat/channellist_main.h"
 
-#include "ui/config/config_main.h"
 #include "config/skins.h"
 #include "net/netutils.h"
+#include "ui/config/config_main.h"
 
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -244,7 +244,7 @@ Tchannellist_form::~Tchannellist_form() {
 
 void Tchannellist_form::FormCreate() {
     channellist_form = this;
-    ApplyColors(config_form ? config_form->Colors : TSkinColors{});
+    ApplyColors(config_form ? config_form->Settings.Colors : TSkinColors{});
 }
 
 void Tchannellist_form::ApplyColors(const TSkinColors& Colors) {

@@ -1,11 +1,11 @@
 #include "ui/chat/chat_main.h"
 
-#include "ui/widgets/CRTEdit.h"
-#include "ui/chat/channellist_main.h"
-#include "ui/chat/chatmod_main.h"
 #include "config/skins.h"
 #include "irc/IRCClient.h"
 #include "net/netutils.h"
+#include "ui/chat/channellist_main.h"
+#include "ui/chat/chatmod_main.h"
+#include "ui/widgets/CRTEdit.h"
 
 #include <QEvent>
 #include <QFontDatabase>

@@ -1,10 +1,10 @@
 #include "ui/chat/chatmod_main.h"
 
+#include "net/netutils.h"
 #include "ui/chat/channellist_main.h"
 #include "ui/chat/chat_main.h"
 #include "ui/chat/dcc_main.h"
 #include "ui/config/config_main.h"
-#include "net/netutils.h"
 #include "ui/widgets/dockarea.h"
 
 #include <QCheckBox>
@@ -43,21 +43,21 @@ TChatModule::TChatModule(QObject* Parent)
     connect(&activetimer, &QTimer::timeout, this, &TChatModule::activetimerTimer);
 
     if (config_form) {
-        QLineEdit* NickField = config_form->nick;
-        if (NickField->text().isEmpty()) {
+        TSettings& Settings = config_form->Settings;
+        if (Settings.Nick().isEmpty()) {
             // A generated nick stays for later runs.
-            NickField->setText("Anon" +
-                               QString::number(QRandomGenerator::global()->bounded(10000)));
-            config_form->SaveSettings();
+            Settings.SetValue(TField::Nick,
+                              "Anon" + QString::number(QRandomGenerator::global()->bounded(10000)));
+            Settings.Save();
         }
-        const QByteArray Chosen = NickField->text().toUtf8();
+        const QByteArray Chosen = Settings.Nick().toUtf8();
         E.SetNick(Chosen);
         E.AltNick = Chosen + '_';
         E.Username = Chosen;
-        const QString Real = config_form->realname->text();
+        const QString Real = config_form->Settings.Value(TField::RealName);
         if (!Real.isEmpty()) E.RealName = Real.toUtf8().replace(' ', '_');
-        E.Server = config_form->ChatServerHost();
-        E.Port = config_form->ChatServerPort();
+        E.Server = config_form->Settings.ChatServerHost();
+        E.Port = config_form->Settings.ChatServerPort();
     }
 
     E.OnMessage = [this](TIRCClient*, TUser* U, TChannel* C, const QByteArray& T) {
@@ -70,11 +70,11 @@ TChatModule::TChatModule(QObject* Parent)
         Line(FindChatWindow(C), "* " + Nick(U) + " " + ChatText(T), Tchat_form::Purple);
     };
     E.OnJoin = [this](TIRCClient*, TUser* U, TChannel* C) {
-        if (!config_form || !config_form->hidejoins->isChecked())
+        if (!config_form || !config_form->Settings.Flag(TField::HideJoins))
             LineIn(C, "*** " + Nick(U) + " has joined " + Name(C), Tchat_form::Orange);
     };
     E.OnPart = [this](TIRCClient*, TUser* U, TChannel* C, const QByteArray&) {
-        if (!config_form || !config_form->hidejoins->isChecked())
+        if (!config_form || !config_form->Settings.Flag(TField::HideJoins))
             LineIn(C, "*** " + Nick(U) + " has left " + Name(C), Tchat_form::Orange);
     };
     E.OnJoined = [this](TIRCClient*, TChannel* C) { IRCClient1Joined(C); };
@@ -174,9 +174,9 @@ void TChatModule::RegisterChatWindow(Tchat_form* Window) {
 
 void TChatModule::ConnectChat() {
     if (config_form) {
-        IRCClient1->Server = config_form->ChatServerHost();
-        IRCClient1->Port = config_form->ChatServerPort();
-        config_form->ApplySocksProxy(*IRCClient1->Socket);
+        IRCClient1->Server = config_form->Settings.ChatServerHost();
+        IRCClient1->Port = config_form->Settings.ChatServerPort();
+        config_form->Settings.ApplySocksProxy(*IRCClient1->Socket);
     }
     if (IRCClient1->Server.isEmpty()) {
         // Beyond what the design foresaw: without a chat server there is nothing to connect to.
@@ -194,7 +194,7 @@ void TChatModule::ConnectChat() {
 
 void TChatModule::QuitChat(bool Force) {
     if (!IRCClient1) return;
-    const QByteArray Address = config_form ? config_form->Links[lkScoutly].Address.toUtf8()
+    const QByteArray Address = config_form ? config_form->Settings.Links[lkScoutly].Address.toUtf8()
                                            : QByteArray("http://www.scoutly.example/");
     if (IRCClient1->Connected()) IRCClient1->Quit(Address + " -- be there");
     IRCClient1->Disconnect(Force);
@@ -208,7 +208,7 @@ void TChatModule::SetChatActive(bool Value) {
 void TChatModule::activetimerTimer() {
     activetimer.stop();
     if (WantActive == IsActive || !IRCClient1->Connected()) return;
-    if (config_form && config_form->noautoaway->isChecked()) return;
+    if (config_form && config_form->Settings.Flag(TField::NoAutoAway)) return;
     IsActive = WantActive;
     if (WantActive) {
         IRCClient1->SetNick(SavedNick);
@@ -221,8 +221,8 @@ void TChatModule::activetimerTimer() {
 void TChatModule::ApplyChatSkin() {
     if (!config_form) return;
     for (Tchat_form* W : std::as_const(ChatWindows))
-        W->ApplyColors(config_form->Colors);
-    if (channellist_form) channellist_form->ApplyColors(config_form->Colors);
+        W->ApplyColors(config_form->Settings.Colors);
+    if (channellist_form) channellist_form->ApplyColors(config_form->Settings.Colors);
 }
 
 void TChatModule::IRCClient1Message(TUser* User, TChannel* Channel, const QByteArray& Content) {
@@ -241,7 +241,7 @@ Tchat_form* TChatModule::NewChatWindow() {
     auto* W = new Tchat_form;
     W->setAttribute(Qt::WA_DeleteOnClose, false);
     Created << W;
-    if (config_form) W->ApplyColors(config_form->Colors);
+    if (config_form) W->ApplyColors(config_form->Settings.Colors);
     W->connect_butt->setChecked(true);
     if (DockSite) {
         TDockWindow* Dock = DockSite->Dock(W);
@@ -308,11 +308,11 @@ void TChatModule::IRCClient1Kicked(TUser* User, TChannel* Channel) {
 
 void TChatModule::IRCClient1StateChange() {
     if (Destroying || IRCClient1->State != csRegistered) return;
-    const QString Home = config_form ? config_form->homechanneledit->text() : QString();
+    const QString Home = config_form ? config_form->Settings.Value(TField::HomeChannel) : QString();
     if (!Home.isEmpty())
         IRCClient1->Join(Home.toUtf8(), {});
-    else if (config_form && !config_form->DefaultChannel.isEmpty())
-        IRCClient1->Join(config_form->DefaultChannel, {});
+    else if (config_form && !config_form->Settings.Edition().DefaultChannel.isEmpty())
+        IRCClient1->Join(config_form->Settings.Edition().DefaultChannel, {});
     if (CurrentChatWindow) CurrentChatWindow->connect_butt->setChecked(true);
 }
 

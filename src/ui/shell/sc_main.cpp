@@ -1,19 +1,18 @@
 #include "ui/shell/sc_main.h"
 
-#include "ui/chat/chat_main.h"
-#include "ui/chat/chatmod_main.h"
-#include "ui/shell/info_main.h"
-#include "ui/config/config_main.h"
 #include "config/favorites.h"
 #include "config/paths.h"
 #include "config/settingsstore.h"
 #include "net/http.h"
 #include "net/netutils.h"
 #include "portal/portalfetcher.h"
-#include "ui/widgets/dockarea.h"
+#include "ui/chat/chat_main.h"
+#include "ui/chat/chatmod_main.h"
+#include "ui/config/config_main.h"
+#include "ui/shell/info_main.h"
 #include "ui/shell/newsticker.h"
 #include "ui/shell/serverview.h"
-#include "ui/shell/tip_main.h"
+#include "ui/widgets/dockarea.h"
 
 #include <QAction>
 #include <QApplication>
@@ -24,6 +23,7 @@
 #include <QDialogButtonBox>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -36,6 +36,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStandardPaths>
 #include <QStatusBar>
 #include <QStyle>
 #include <QSystemTrayIcon>
@@ -47,6 +48,44 @@
 Tsc_form* sc_form = nullptr;
 
 namespace {
+void LaunchGame(QWidget* Window, const TSettings& Settings, const TCustomServer& Server) {
+    const TEdition& Ed = Settings.Edition();
+    const QString Folder = Settings.GameFolder();
+    const QString Executable = QDir(Folder).filePath(Ed.GameExecutable);
+    if (!QFileInfo(Executable).isFile()) {
+        QMessageBox::critical(Window, "Error",
+                              "The file to launch (" + Folder + Ed.GameExecutable +
+                                  ") does not exist, check your configuration");
+        return;
+    }
+    QString Arguments;
+    if (Ed.PlayerLook) {
+        Arguments = DisplayText(Server.Address + ':' + Server.GamePort);
+        const QString Model = Settings.Value(TField::PlayerModel);
+        const QString Skin = Settings.Value(TField::PlayerSkin);
+        if (!Settings.Nick().isEmpty()) Arguments += "?name=" + Settings.Nick();
+        if (!Model.isEmpty()) Arguments += "?class=Morrowi." + Model;
+        if (!Skin.isEmpty()) Arguments += "?skin=" + Skin;
+    } else {
+        Arguments = "+connect " + DisplayText(Server.Address + ':' + Server.GamePort);
+    }
+    QString Program = Executable;
+    QStringList List{Arguments};
+    if (Ed.GameExecutable.endsWith(".exe", Qt::CaseInsensitive)) {
+        const QString Wine = QStandardPaths::findExecutable("wine");
+        if (Wine.isEmpty()) {
+            QMessageBox::critical(Window, "Error",
+                                  "Wine is needed to start " + Ed.GameExecutable +
+                                      ": install the wine package and try again.");
+            return;
+        }
+        Program = Wine;
+        List.prepend(Executable);
+    }
+    const TRunResult Result = RunProgram(Program, List, Folder);
+    if (!Result.Ok) QMessageBox::critical(Window, "Error", Result.Error);
+}
+
 // Where the list view keeps its column widths and sort, as it always has.
 const QString ListLayoutKey = "Software\\Scoutly\\ScoutlyLite\\config";
 
@@ -254,16 +293,23 @@ void Tsc_form::BuildActions() {
 }
 
 std::unique_ptr<Tconfig_form> Tsc_form::CreateConfigForm() {
-    return Tconfig_form::Create();
+    return Tconfig_form::Create(*Settings);
+}
+
+TEdition Tsc_form::SettingsEdition() const {
+    return TEdition::Generic();
 }
 
 void Tsc_form::FormCreate() {
     sc_form = this;
+    Settings = std::make_unique<TSettings>(SettingsEdition());
+    BuildPortalFetchers();
     config = CreateConfigForm();
     config->CheckGameFolder();
-    config->OnLinksLoaded = [this] { ApplyLinkButtons(); };
+    Settings->OnLinksLoaded = [this] { ApplyLinkButtons(); };
     config->OnTaskbarChanged = [this](bool) { ApplyTray(); };
     config->OnBannersDisabled = [this](bool Off) {
+        BannerFetcher->SwitchedOff = Off;
         if (Off) HideBanner();
     };
     config->OnSkinChanged = [this] { ApplySkin(true); };
@@ -273,7 +319,7 @@ void Tsc_form::FormCreate() {
     StartTick = TickCount();
     ActiveTime = 0;
     RestoreTick = StartTick;
-    ServerList = config->ListClass->Create();
+    ServerList = Settings->Edition().ListClass->Create();
     if (auto* Generic = qobject_cast<TSQPGenericList*>(ServerList.get()))
         Generic->SetGameName("morrow");
     ServerList->OnComplete = [this](TCustomServerList* L) { ListUpdatesComplete(L); };
@@ -285,9 +331,10 @@ void Tsc_form::FormCreate() {
     };
     UpdateExisting = false;
     Updating = false;
-    serverview->RestoreLayout(*config->Registry, ListLayoutKey);
+    serverview->RestoreLayout(Settings->Registry(), ListLayoutKey);
     FavoritesFile =
-        QDir(UserDataDir()).filePath(QString::fromLatin1(config->ProductCode) + "favors.txt");
+        QDir(UserDataDir())
+            .filePath(QString::fromLatin1(Settings->Edition().ProductCode) + "favors.txt");
     LoadFavorites();
 }
 
@@ -328,7 +375,7 @@ void Tsc_form::FormShow() {
     SetupColumns();
     ApplyTray();
     if (chat_form) chat_form->chanlock_butt->setChecked(false);
-    if (chat_module && config->chatconnect->isChecked()) chat_module->ConnectChat();
+    if (chat_module && Settings->Flag(TField::ChatConnect)) chat_module->ConnectChat();
 }
 
 void Tsc_form::SetupColumns() {
@@ -344,7 +391,7 @@ void Tsc_form::SetupColumns() {
 }
 
 void Tsc_form::ApplySkin(bool All) {
-    const TSkinColors& Colors = config->Colors;
+    const TSkinColors& Colors = Settings->Colors;
     setPalette(SkinPalette(Colors, style()->standardPalette()));
     QPalette Top = toppanel->palette();
     Top.setColor(QPalette::Window, ColorOfBGR(Colors.SecondaryColor));
@@ -360,7 +407,7 @@ void Tsc_form::ApplySkin(bool All) {
     const QString Fallback = ProgramDataDir() + "/skins/default/";
     const auto Load = [&](const QString& File) {
         QPixmap Picture;
-        if (!LoadSkinBitmap(Picture, config->SkinDirectory, File))
+        if (!LoadSkinBitmap(Picture, Settings->SkinDirectory, File))
             LoadSkinBitmap(Picture, Fallback, File);
         return Picture;
     };
@@ -386,10 +433,10 @@ void Tsc_form::ApplyLinkButtons() {
         B->setToolTip(L.Hint + "\r\n" + L.Address);
     };
     for (int I = 0; I < LinkButtons.size(); ++I)
-        Apply(LinkButtons[I], config->Links[lkLb1 + I]);
-    Apply(company_butt, config->Links[lkCompany]);
+        Apply(LinkButtons[I], Settings->Links[lkLb1 + I]);
+    Apply(company_butt, Settings->Links[lkCompany]);
     company_butt->setText({});
-    Apply(scly_butt, config->Links[lkScoutly]);
+    Apply(scly_butt, Settings->Links[lkScoutly]);
     scly_butt->setText({});
 }
 
@@ -400,8 +447,8 @@ void Tsc_form::lb1Click(QToolButton* Sender) {
 }
 
 void Tsc_form::mainpanelResize() {
-    scly_butt->move(
-        8, qMax(config ? config->LogoMinTop : 224, mainpanel->height() - scly_butt->height() - 4));
+    scly_butt->move(8, qMax(Settings ? Settings->Edition().LogoMinTop : 224,
+                            mainpanel->height() - scly_butt->height() - 4));
 }
 
 bool Tsc_form::eventFilter(QObject* Watched, QEvent* Event) {
@@ -438,9 +485,9 @@ void Tsc_form::refresh_buttClick() {
     Updating = true;
     UpdateExisting = false;
     // The settings are read at each refresh, so a change in the dialog takes effect at once.
-    ServerList->MasterHost = config->MasterHost();
-    ServerList->MasterPort = config->MasterPort();
-    ServerList->SetMaxOutstanding(config->QueriesAtOnce());
+    ServerList->MasterHost = Settings->MasterHost();
+    ServerList->MasterPort = Settings->MasterPort();
+    ServerList->SetMaxOutstanding(Settings->QueriesAtOnce());
     ServerList->Refresh();
 }
 
@@ -546,7 +593,7 @@ void Tsc_form::LaunchExecute() {
         QMessageBox::information(this, windowTitle(), "You must select a server to launch");
         return;
     }
-    config->LaunchGame(*Selected.first());
+    LaunchGame(this, *Settings, *Selected.first());
 }
 
 void Tsc_form::RefreshSelectedExecute() {
@@ -556,7 +603,7 @@ void Tsc_form::RefreshSelectedExecute() {
     Updating = true;
     refresh_butt->setChecked(true);
     UpdateExisting = true;
-    ServerList->SetMaxOutstanding(config->QueriesAtOnce());
+    ServerList->SetMaxOutstanding(Settings->QueriesAtOnce());
     ServerList->RefreshServers(RefreshTargets);
 }
 
@@ -680,7 +727,7 @@ void Tsc_form::RefreshFavorites() {
     Updating = true;
     refresh_butt->setChecked(true);
     UpdateExisting = false;
-    ServerList->SetMaxOutstanding(config->QueriesAtOnce());
+    ServerList->SetMaxOutstanding(Settings->QueriesAtOnce());
     ServerList->RefreshServers(RefreshTargets);
 }
 
@@ -721,14 +768,12 @@ void Tsc_form::configure_buttClick() {
 }
 
 void Tsc_form::help_buttClick() {
-    if (tip_form) {
-        tip_form->show();
-        tip_form->raise();
-    }
+    FireEvent(OnHelp);
 }
 
 void Tsc_form::ApplyTray() {
-    const bool Tray = config->use_taskbar->isChecked() && QSystemTrayIcon::isSystemTrayAvailable();
+    const bool Tray =
+        Settings->Flag(TField::UseTaskbar) && QSystemTrayIcon::isSystemTrayAvailable();
     if (RxTrayIcon1->icon().isNull()) RxTrayIcon1->setIcon(windowIcon());
     RxTrayIcon1->setVisible(Tray);
 }
@@ -758,11 +803,12 @@ void Tsc_form::FormDestroy() {
     if (Destroyed) return;
     Destroyed = true;
     // The portal's requests end quietly: nothing of them reaches the window from here on.
-    BannerFetcher->Stop();
-    TickerFetcher->Stop();
+    if (BannerFetcher) BannerFetcher->Stop();
+    if (TickerFetcher) TickerFetcher->Stop();
     // The news window reports the minutes of use while the counters and settings are here.
     if (OnClosing) OnClosing();
-    if (config) serverview->SaveLayout(*config->Registry, ListLayoutKey);
+    if (Settings) serverview->SaveLayout(Settings->Registry(), ListLayoutKey);
+    if (Settings && !Settings->SavedSinceLoad()) Settings->Save();
     config.reset();
     ClearServerView();
     ServerList.reset();

@@ -3,6 +3,7 @@
 // with the progress gauge and the news ticker. The edition window derives from it.
 #pragma once
 
+#include "config/settings.h"
 #include "masterlist/customserverlist.h"
 #include "portal/banner.h"
 
@@ -71,8 +72,8 @@ public:
     // (named as the controls they replace).
     void bannerimgClick();
     void newstickerClick();
-    TBannerFetcher* BannerFetcher;
-    TTickerFetcher* TickerFetcher;
+    TBannerFetcher* BannerFetcher = nullptr;
+    TTickerFetcher* TickerFetcher = nullptr;
 
     // Docking the windows of the tabbed area at the first show; the skin applied to every
     // window; the window going at program end.
@@ -83,6 +84,8 @@ public:
     // Selected rows that carry records, in view order.
     QList<TServerRef> SelectedServers() const;
     static QByteArray KeyOf(const TCustomServer& Server);
+
+    std::function<void()> OnHelp; // the tips window
 
     // State
     int FindPosition = -1;
@@ -96,6 +99,7 @@ public:
     std::unique_ptr<TCustomServerList> ServerList;
     QStringList Favorites; // kept sorted, case-insensitively
     std::optional<QList<TServerRef>> SavedServers;
+    std::unique_ptr<TSettings> Settings;
     std::unique_ptr<Tconfig_form> config;
 
     // Controls
@@ -118,10 +122,10 @@ public:
     TNewsTicker* newsticker;
     QLabel* statuspanel3;
     QSystemTrayIcon* RxTrayIcon1;
-    QTimer* bannertimer;
-    THttpClient* bannerclient;
-    QTimer* scrollertimer;
-    THttpClient* scrollerclient;
+    QTimer* bannertimer = nullptr;
+    THttpClient* bannerclient = nullptr;
+    QTimer* scrollertimer = nullptr;
+    THttpClient* scrollerclient = nullptr;
     QMenu* ServerListPopup;
     QAction* Launch;
     QAction* AddtoFavorites;
@@ -138,6 +142,7 @@ protected:
     explicit Tsc_form(QWidget* Parent);
     virtual void FormCreate();
     virtual std::unique_ptr<Tconfig_form> CreateConfigForm();
+    virtual TEdition SettingsEdition() const;
     void showEvent(QShowEvent* Event) override;
     void closeEvent(QCloseEvent* Event) override;
     void changeEvent(QEvent* Event) override;
@@ -158,6 +163,7 @@ private:
     void BuildStatusBar();
     void BuildActions();
     void BuildPortal();
+    void BuildPortalFetchers();
     void ShowBanner(const TBannerImage& Picture);
     void HideBanner();
     void bannerFrameTimer();

@@ -16,23 +16,30 @@ void Tsc_form::BuildPortal() {
     BannerFrameTimer = new QTimer(this);
     BannerFrameTimer->setSingleShot(true);
     connect(BannerFrameTimer, &QTimer::timeout, this, &Tsc_form::bannerFrameTimer);
+    newsticker->OnClick = [this](TNewsTicker*) { newstickerClick(); };
+}
 
-    BannerFetcher = new TBannerFetcher(Settings, this);
+// Once the settings are there: the fetch loops read the links, the proxy and the periods.
+void Tsc_form::BuildPortalFetchers() {
+    BannerFetcher = new TBannerFetcher(*Settings, this);
     BannerFetcher->OnScreen = [this] { return !isMinimized() && isVisible(); };
     BannerFetcher->OnShow = [this](TBannerFetcher*, const TBannerImage& Picture) {
         ShowBanner(Picture);
     };
     BannerFetcher->OnHide = [this](TBannerFetcher*) { HideBanner(); };
+    Settings->OnSaved = [this, Before = std::move(Settings->OnSaved)] {
+        if (Before) Before();
+        BannerFetcher->SwitchedOff.reset();
+    };
     bannertimer = BannerFetcher->Timer;
     bannerclient = BannerFetcher->Client;
 
-    TickerFetcher = new TTickerFetcher(Settings, this);
+    TickerFetcher = new TTickerFetcher(*Settings, this);
     TickerFetcher->OnDocument = [this](TTickerFetcher*, const QByteArray& Text, bool& Loaded) {
         Loaded = newsticker->LoadDocument(Text);
     };
     scrollertimer = TickerFetcher->Timer;
     scrollerclient = TickerFetcher->Client;
-    newsticker->OnClick = [this](TNewsTicker*) { newstickerClick(); };
 }
 
 void Tsc_form::ShowBanner(const TBannerImage& Picture) {
