@@ -8,24 +8,30 @@
 #include "ui/chat/chatmod_main.h"
 #include "ui/config/config_main.h"
 
-#include "ui/news/motd_main.h"
 #include "config/paths.h"
 #include "net/http.h"
 #include "net/netutils.h"
 #include "peers/peers.h"
+#include "portal/motdsession.h"
+#include "ui/app/program.h"
+#include "ui/news/motd_main.h"
 #include "ui/widgets/dockarea.h"
 
+#include <QApplication>
 #include <QDesktopServices>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QNetworkDatagram>
 #include <QPointer>
 #include <QRegularExpression>
 #include <QSettings>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QTemporaryDir>
 #include <QTextBlock>
 #include <QTextBrowser>
 #include <QUdpSocket>
+#include <QtTest>
 
 namespace {
 
@@ -71,12 +77,36 @@ private:
     quint16 PeerPort = 0;
 };
 
+// The program's windows as it builds them, in a throwaway home.
+struct TWindows {
+    QTemporaryDir Home;
+    std::unique_ptr<TProgramWindows> Windows;
+    Tscmorrow_form* Main = nullptr;
+
+    void Open() {
+        Windows = std::make_unique<TProgramWindows>();
+        Main = Windows->Main.get();
+        Main->show();
+    }
+    // Closes the main window as the user would.
+    void Close() {
+        Main->close();
+        Main = nullptr;
+        Windows.reset();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+    void Restart() {
+        Close();
+        Open();
+    }
+};
+
 // A main window whose News window talks to the services above.
 struct TNews {
     TUdpService Udp;
     TMiniHttpServer Http;
     QTemporaryDir Data; // the program folder, where the update program would be
-    TMainWindowFixture F;
+    TWindows F;
 
     bool Start(bool OverHttp, const QHash<QString, QString>& Fields = {},
                const QString& Host = "127.0.0.1") {
@@ -107,10 +137,12 @@ struct TNews {
     bool Answer(const QByteArray& Reply, const QString& Text) {
         if (!QTest::qWaitFor([this] { return !Udp.Requests.isEmpty(); }, 10000)) return false;
         Udp.Reply(Reply);
-        return QTest::qWaitFor([&] { return motd_form->motd_text->toPlainText() == Text; }, 10000);
+        return QTest::qWaitFor([&] { return News()->motd_text->toPlainText() == Text; }, 10000);
     }
 
-    QString Setting(const QString& Name) const { return config_form->Settings.Stored(Name); }
+    QString Setting(const QString& Name) const { return Settings().Stored(Name); }
+    TSettings& Settings() const { return *F.Windows->Settings; }
+    Tmotd_form* News() const { return F.Windows->News; }
 
     QStringList StoredNames() const {
         QSettings Store(TRegistry::DefaultFileName(), QSettings::IniFormat);
@@ -233,7 +265,7 @@ void TestMotd::requestOverUdp() {
 void TestMotd::requestOverHttp() {
     TNews N;
     QVERIFY(N.Start(true, {{"email_Text", "ann@x.example"}, {"realname_Text", "Ann Example"}}));
-    QTRY_COMPARE(motd_form->motd_text->toPlainText(), QString("over the web"));
+    QTRY_COMPARE(N.News()->motd_text->toPlainText(), QString("over the web"));
     QCOMPARE(N.Http.Targets.size(), 1);
     const QByteArray Target = N.Http.Targets[0];
     QVERIFY2(Target.startsWith("/motd?"), Target.constData());
@@ -266,11 +298,11 @@ void TestMotd::httpOutcome() {
     N.Http.Pages["/motd"] = {status, "weather=fine\nMOTD\nthe page", 0, false, cutShort};
     QVERIFY(N.Start(true));
     QTRY_COMPARE(N.Http.Targets.size(), 1);
-    if (taken) QTRY_COMPARE(motd_form->motd_text->toPlainText(), QString("the page"));
-    QTRY_COMPARE(motd_form->Httpmotdcli->State(), httpReady);
+    if (taken) QTRY_COMPARE(N.News()->motd_text->toPlainText(), QString("the page"));
+    QTRY_COMPARE(N.News()->Session->Httpmotdcli->State(), httpReady);
     QCOMPARE(N.Setting("weather"), taken ? QString("fine") : QString());
     QCOMPARE(N.Setting("motdck").isEmpty(), !taken);
-    if (!taken) QCOMPARE(motd_form->motd_text->toPlainText(), QString());
+    if (!taken) QCOMPARE(N.News()->motd_text->toPlainText(), QString());
 }
 
 void TestMotd::messageOnly() {
@@ -280,7 +312,7 @@ void TestMotd::messageOnly() {
     const QStringList Before = N.StoredNames();
     QVERIFY(N.Answer("MOTD\nOnly news, no settings\nSecond line",
                      "Only news, no settings\nSecond line"));
-    QVERIFY(motd_form->Headers.isEmpty());
+    QVERIFY(N.News()->Session->Headers.isEmpty());
     QStringList After = N.StoredNames();
     QVERIFY(After.removeOne("motdck"));
     QCOMPARE(After, Before);
@@ -291,19 +323,19 @@ void TestMotd::messageOnly() {
 void TestMotd::headersTakeEffect() {
     TNews N;
     QVERIFY(N.Start(false));
-    QCOMPARE(config_form->Settings.BannerInterval, 300000);
+    QCOMPARE(N.Settings().BannerInterval, 300000);
     QVERIFY(N.Answer("bannerinterval=120000\nlb1text=Lab Hall\nlb1url=http://lab.example/hall\n"
                      "LB1TEXT=Shadow\na<b=1\n<meta name=x>\nMOTD\nWelcome",
                      "Welcome"));
     QCOMPARE(N.Setting("bannerinterval"), QString("120000"));
     // Read back into the link table and the banner interval at once.
-    QCOMPARE(config_form->Settings.BannerInterval, 120000);
-    QCOMPARE(config_form->Settings.Links[lkLb1].Text, QString("Lab Hall"));
-    QCOMPARE(config_form->Settings.Links[lkLb1].Address, QString("http://lab.example/hall"));
+    QCOMPARE(N.Settings().BannerInterval, 120000);
+    QCOMPARE(N.Settings().Links[lkLb1].Text, QString("Lab Hall"));
+    QCOMPARE(N.Settings().Links[lkLb1].Address, QString("http://lab.example/hall"));
     QCOMPARE(N.F.Main->LinkButtons[0]->text(), QString("Lab Hall"));
     for (const QString& Name : N.StoredNames())
         QVERIFY2(!Name.contains('<') && Name != "LB1TEXT", qPrintable(Name));
-    QCOMPARE(motd_form->Headers.size(), 6);
+    QCOMPARE(N.News()->Session->Headers.size(), 6);
 }
 
 void TestMotd::pageForward_data() {
@@ -325,22 +357,25 @@ void TestMotd::pageForward() {
     TNews N;
     QVERIFY(N.Start(false));
     TDockArea* Pages = N.F.Main->pages;
-    QTRY_COMPARE(Pages->ActiveWindow(), motd_form); // docked last
-    Pages->Activate(chat_form);
-    QTRY_COMPARE(Pages->ActiveWindow(), chat_form);
+    QTRY_COMPARE(Pages->ActiveWindow(), N.News()); // docked last
+    // The chat page, docked first, in front instead.
+    QWidget* Other = Pages->Docks().first()->Window();
+    Pages->Activate(Other);
+    QTRY_COMPARE(Pages->ActiveWindow(), Other);
     QVERIFY(N.Answer(first, DisplayText(first.mid(first.indexOf('\n') + 1))));
-    QTRY_COMPARE(Pages->ActiveWindow(), motd_form); // never seen before
+    QTRY_COMPARE(Pages->ActiveWindow(), N.News()); // never seen before
 
     N.Udp.Requests.clear();
     N.F.Restart();
     Pages = N.F.Main->pages;
-    Pages->Activate(chat_form);
-    QTRY_COMPARE(Pages->ActiveWindow(), chat_form);
+    Other = Pages->Docks().first()->Window();
+    Pages->Activate(Other);
+    QTRY_COMPARE(Pages->ActiveWindow(), Other);
     QVERIFY(N.Answer(second, DisplayText(second.mid(second.indexOf('\n') + 1))));
     if (forward)
-        QTRY_COMPARE(Pages->ActiveWindow(), motd_form);
+        QTRY_COMPARE(Pages->ActiveWindow(), N.News());
     else
-        QCOMPARE(Pages->ActiveWindow(), chat_form);
+        QCOMPARE(Pages->ActiveWindow(), Other);
     QCOMPARE(N.Setting("motdck"), QString::number(TextChecksum(second)));
 }
 
@@ -412,9 +447,9 @@ void TestMotd::questions() {
         Script.close();
         Script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     }
-    // Changes the updater must find saved: a new favourite and a dialog field not yet written.
+    // Changes the updater must find saved: a new favourite and a setting not yet written.
     N.F.Browser().Favorites.Add(TMorrowServer("10.1.2.3", "1400"));
-    config_form->email->setText("changed@x.example");
+    N.Settings().SetValue(TField::Email, "changed@x.example");
     QTRY_VERIFY(!N.Udp.Requests.isEmpty());
 
     TBoxScript Boxes(answers);
@@ -425,7 +460,7 @@ void TestMotd::questions() {
     connect(&Settled, &QTimer::timeout, [] { QCoreApplication::exit(42); });
     QTimer Watch;
     connect(&Watch, &QTimer::timeout, [&] {
-        if (motd_form && motd_form->motd_text->toPlainText().isEmpty()) return;
+        if (N.News() && N.News()->motd_text->toPlainText().isEmpty()) return;
         if (QApplication::activeModalWidget() || Boxes.Texts.size() < texts.size()) return;
         if (!Settled.isActive()) Settled.start(300);
     });
@@ -485,7 +520,7 @@ void TestMotd::usageReport() {
     N.Http.Pages["/motd"] = {200, "MOTD\nhello"};
     QVERIFY(N.Start(overHttp, {}, host));
     if (overHttp)
-        QTRY_COMPARE(motd_form->motd_text->toPlainText(), QString("hello"));
+        QTRY_COMPARE(N.News()->motd_text->toPlainText(), QString("hello"));
     else
         QVERIFY(N.Answer("MOTD\nhello", "hello"));
     const QByteArray Code = N.Setting("code").toLatin1();
@@ -521,7 +556,7 @@ void TestMotd::linksOpenInBrowser() {
     QVERIFY(N.Start(false));
     QTRY_VERIFY(!N.Udp.Requests.isEmpty());
     N.Udp.Reply(reply);
-    QTextBrowser* View = motd_form->motd_text;
+    QTextBrowser* View = N.News()->motd_text;
     QTRY_VERIFY(!View->toPlainText().isEmpty());
     QStringList Found;
     for (const auto& [Href, Text] : Anchors(View->document())) {
@@ -531,7 +566,7 @@ void TestMotd::linksOpenInBrowser() {
     QCOMPARE(Found, links);
 
     // A click hands the address to the desktop; the view stays as it is.
-    N.F.Main->pages->Activate(motd_form);
+    N.F.Main->pages->Activate(N.News());
     QTRY_VERIFY(View->isVisible());
     const QString Before = View->toPlainText();
     QTextCursor At(View->document());
@@ -547,21 +582,22 @@ void TestMotd::closeDocksBack() {
     TNews N;
     QVERIFY(N.Start(false));
     QVERIFY(N.Answer("MOTD\nkept across docking", "kept across docking"));
-    TDockWindow* Dock = N.F.Main->pages->DockOf(motd_form);
+    TDockWindow* Dock = N.F.Main->pages->DockOf(N.News());
     QVERIFY(Dock);
     Dock->setFloating(true);
     QVERIFY(Dock->isFloating());
     // Looking at the floating news is not looking at the chat.
     chat_module->WantActive = true;
     QEvent Activate(QEvent::WindowActivate);
-    QApplication::sendEvent(motd_form, &Activate);
+    QApplication::sendEvent(N.News(), &Activate);
     QVERIFY(!chat_module->WantActive);
     // Asked to close, the window docks back with its text.
-    QVERIFY(!motd_form->close());
-    QVERIFY(motd_form);
+    const QPointer<Tmotd_form> Window = N.News();
+    QVERIFY(!Window->close());
+    QVERIFY(Window);
     QVERIFY(!Dock->isFloating());
     QVERIFY(Dock->isVisible());
-    QCOMPARE(motd_form->motd_text->toPlainText(), QString("kept across docking"));
+    QCOMPARE(N.News()->motd_text->toPlainText(), QString("kept across docking"));
 }
 
 void TestMotd::throughHttpProxy() {
@@ -577,7 +613,7 @@ void TestMotd::throughHttpProxy() {
                            {"proxyport_Text", QString::number(Proxy.Port)},
                            {"proxyuser_Text", "bob"},
                            {"proxypass_Text", "secret"}}));
-    QTRY_COMPARE(motd_form->motd_text->toPlainText(), QString("via the proxy"));
+    QTRY_COMPARE(N.News()->motd_text->toPlainText(), QString("via the proxy"));
     QCOMPARE(N.Http.Targets.size(), 1);
     QVERIFY(N.Http.Targets[0].startsWith("/motd?MOTD%7C030104%7Ctarnwick%7C"));
 }

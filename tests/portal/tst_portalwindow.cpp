@@ -9,6 +9,7 @@
 #include "net/http.h"
 #include "net/netutils.h"
 #include "peers/minihttp.h"
+#include "portal/portalfetcher.h"
 #include "ui/shell/newsticker.h"
 
 #include <QBuffer>
@@ -126,7 +127,7 @@ bool TestPortalWindow::TickBanner() {
     const qsizetype Before = Web->Targets.size();
     Main->bannertimer->start(0);
     return QTest::qWaitFor([&] {
-        return Web->Targets.size() > Before && !Main->BannerBusy &&
+        return Web->Targets.size() > Before && !Main->BannerFetcher->Busy() &&
                Main->bannerclient->State() == httpReady;
     });
 }
@@ -165,7 +166,7 @@ void TestPortalWindow::bannerShown() {
     const QByteArray Head = Web->Requests.last();
     QVERIFY2(Head.contains("\r\nUser-Agent: DovodIZ 1.0\r\n"), Head.constData());
     QVERIFY2(Head.contains("\r\nPragma: no-cache"), Head.constData());
-    QCOMPARE(Web->Targets.last(), "/banner" + Main->BannerSuffix);
+    QCOMPARE(Web->Targets.last(), "/banner" + Main->BannerFetcher->Suffix);
     if (QTest::currentDataTag() == QLatin1String("GIF")) {
         QList<QImage> Expected;
         BannerGif(&Expected);
@@ -199,7 +200,7 @@ void TestPortalWindow::suffixesAndClick() {
     QCOMPARE(Web->Count("/banner?"), 2);
     const QByteArray First = Web->Targets[0].mid(7), Second = Web->Targets[1].mid(7);
     QVERIFY(First != Second);
-    QCOMPARE(Second, Main->BannerSuffix);
+    QCOMPARE(Second, Main->BannerFetcher->Suffix);
     QVERIFY(Main->bannerimg->isVisible());
     QTest::mouseClick(Main->bannerimg, Qt::LeftButton);
     QCOMPARE(Opened, QStringList{"Unable to launch web browser - " +
@@ -229,9 +230,9 @@ void TestPortalWindow::disableBannersHidesAtOnce() {
 void TestPortalWindow::bannerArrivingAfterDisableStaysHidden() {
     Web->Pages["/banner"] = {200, BannerGif(), 300};
     Main->bannertimer->start(0);
-    QTRY_VERIFY(Main->BannerBusy);
+    QTRY_VERIFY(Main->BannerFetcher->Busy());
     F->Windows->Config->disablebanners->click();
-    QTRY_VERIFY_WITH_TIMEOUT(!Main->BannerBusy, 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(!Main->BannerFetcher->Busy(), 10000);
     QCOMPARE(Web->Targets.size(), 1);
     QVERIFY(Main->bannerimg->isHidden());
 }
@@ -239,14 +240,14 @@ void TestPortalWindow::bannerArrivingAfterDisableStaysHidden() {
 void TestPortalWindow::hungBannerAbandoned() {
     Web->Pages["/banner"] = {200, {}, 0, true};
     Main->bannertimer->start(0);
-    QTRY_VERIFY(Main->BannerBusy && Web->Targets.size() == 1);
+    QTRY_VERIFY(Main->BannerFetcher->Busy() && Web->Targets.size() == 1);
     QCOMPARE(Main->bannertimer->interval(), 45000);
     QCOMPARE(Main->bannerclient->State(), httpBusy);
     // A message-of-the-day reply set the period to nothing: the ad server still gets a rest.
     F->Windows->Settings->BannerInterval = 0;
     // The watchdog tick gives the request up.
     Main->bannertimer->start(0);
-    QTRY_VERIFY(!Main->BannerBusy);
+    QTRY_VERIFY(!Main->BannerFetcher->Busy());
     QCOMPARE(Main->bannerclient->State(), httpReady);
     QCOMPARE(Main->bannertimer->interval(), MinBannerInterval);
     QVERIFY(Main->bannertimer->isActive());
@@ -261,7 +262,7 @@ void TestPortalWindow::minimisedWindowSkips() {
     Main->bannertimer->start(5);
     QTest::qWait(100);
     QCOMPARE(Web->Targets.size(), 0);
-    QVERIFY(!Main->BannerBusy);
+    QVERIFY(!Main->BannerFetcher->Busy());
     QVERIFY(Main->bannertimer->isActive());
     Main->showNormal();
     QTRY_VERIFY(!Main->isMinimized());
@@ -353,7 +354,7 @@ void TestPortalWindow::hungTickerFetchAborted() {
     QCOMPARE(Main->scrollerclient->State(), httpBusy);
     QCOMPARE(Main->scrollertimer->interval(), 45000);
     // The next tick only ends the hung request; the one after starts anew.
-    Main->FetchTicker();
+    Main->TickerFetcher->Tick();
     QCOMPARE(Main->scrollerclient->State(), httpReady);
     QCOMPARE(Main->scrollertimer->interval(), 45000);
     QVERIFY(Main->scrollertimer->isActive());

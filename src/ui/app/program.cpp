@@ -27,6 +27,8 @@ TProgramWindows::TProgramWindows() {
                                                            new Tchannellist_form(Main.get()),
                                                            new Tmotd_form(Main.get())})
         Window->hide();
+    News = MakeNews(*Main);
+    QObject::connect(News, &QObject::destroyed, [this] { News = nullptr; });
     if (channellist_form && chat_module) {
         TIRCClient* Engine = chat_module->IRCClient1.get();
         channellist_form->OnRefresh = [Engine] { Engine->List(); };
@@ -37,6 +39,40 @@ TProgramWindows::TProgramWindows() {
     WireMainWindow();
     Main->ApplySkin(true);
     Tips = Ttip_form::Create<Tmorrowtip_form>(*Settings);
+}
+
+// ---- News ------------------------------------------------------------------------------------
+
+// Each main-window event is chained: other windows may have taken it first.
+Tmotd_form* TProgramWindows::MakeNews(Tsc_form& Main) {
+    const QPointer<Tmotd_form> News = new Tmotd_form(*Main.Settings, Main.pages, &Main);
+    News->hide();
+    // Reading the news is not reading the chat.
+    News->OnActivated = [](Tmotd_form*) {
+        if (chat_module) chat_module->SetChatActive(false);
+    };
+    // What the dialog shows counts as typed, as at any end of the program.
+    News->Session->OnUpdaterStarting = [&Main](TMotdSession*) {
+        Main.SaveFavorites();
+        if (Main.config) Main.config->SaveSettings();
+    };
+    // Docked last: a new message shows in front at the start.
+    Main.OnDockWindows = [News, Before = std::move(Main.OnDockWindows)](TDockArea* Pages) {
+        if (Before) Before(Pages);
+        if (News) Pages->Dock(News);
+    };
+    Main.OnSkinApplied = [News, &Main, Before = std::move(Main.OnSkinApplied)] {
+        if (Before) Before();
+        if (News) News->ApplyColors(Main.Settings->Colors);
+    };
+    // The minutes of use go out while the main window's counters are still there.
+    Main.OnClosing = [News, &Main, Before = std::move(Main.OnClosing)] {
+        if (Before) Before();
+        if (!News) return;
+        News->Session->SendUsageReport(Main.StartTick, Main.ActiveTime, Main.RestoreTick);
+        delete News.data();
+    };
+    return News;
 }
 
 TProgramWindows::~TProgramWindows() {

@@ -121,8 +121,8 @@ int ShootProgram(const QString& Folder, const QString& Master, const QString& Ch
         }
     Written += Save(&Main, Folder, "main");
     // The News page, once the message service has answered.
-    if (motd_form && !motd_form->motd_text->document()->isEmpty()) {
-        Main.pages->Activate(motd_form);
+    if (Windows.News && !Windows.News->motd_text->document()->isEmpty()) {
+        Main.pages->Activate(Windows.News);
         Written += Save(&Main, Folder, "news");
     }
     if (!Chat.isEmpty()) Written += ShootChat(Main, Folder);

@@ -241,6 +241,7 @@ void Tsc_form::BuildActions() {
 }
 
 void Tsc_form::FormCreate() {
+    BuildPortalFetchers();
     Settings.OnLinksLoaded = [this] { ApplyLinkButtons(); };
     ApplyLinkButtons();
     ApplySkin(false);
@@ -248,7 +249,6 @@ void Tsc_form::FormCreate() {
     StartTick = TickCount();
     ActiveTime = 0;
     RestoreTick = StartTick;
-    BannerBusy = false;
     Browser = std::make_unique<TBrowser>(Settings);
     ConnectBrowser();
     serverview->RestoreLayout(Settings.Registry(), ListLayoutKey);
@@ -276,8 +276,8 @@ void Tsc_form::FormShow() {
     const QList<TDockWindow*> Docks = pages->Docks();
     pages->resizeDocks(QList<QDockWidget*>(Docks.begin(), Docks.end()),
                        QList<int>(Docks.size(), 175), Qt::Vertical);
-    bannertimer->start(5000);
-    scrollertimer->start(5000);
+    BannerFetcher->Start(5000);
+    TickerFetcher->Start(5000);
     SetupColumns();
     ApplyTray();
     if (OnStarted) OnStarted();
@@ -606,14 +606,9 @@ void Tsc_form::closeEvent(QCloseEvent* Event) {
 void Tsc_form::FormDestroy() {
     if (Destroyed) return;
     Destroyed = true;
-    // The portal's requests end quietly once the window is going.
-    bannertimer->stop();
-    scrollertimer->stop();
-    for (THttpClient* Client : {bannerclient, scrollerclient}) {
-        Client->OnDocBegin = nullptr;
-        Client->OnDocEnd = nullptr;
-        Client->Abort();
-    }
+    // The portal's requests end quietly: nothing of them reaches the window from here on.
+    if (BannerFetcher) BannerFetcher->Stop();
+    if (TickerFetcher) TickerFetcher->Stop();
     // The news window reports the minutes of use while the counters are here.
     if (OnClosing) OnClosing();
     serverview->SaveLayout(Settings.Registry(), ListLayoutKey);

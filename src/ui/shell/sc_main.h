@@ -23,10 +23,12 @@ class QSystemTrayIcon;
 class QTimer;
 class QToolButton;
 class TBrowser;
+class TBannerFetcher;
 class TDockArea;
 class THttpClient;
 class TNewsTicker;
 class TServerView;
+class TTickerFetcher;
 class TSettings;
 
 class Tsc_form : public QMainWindow {
@@ -69,16 +71,12 @@ public:
     void FindDialog1Find();
     void SaveFavorites();
 
-    // Banners and the news ticker
-    void FetchBanner();
-    void ScheduleNextBanner();
-    void bannerclientDocBegin();
-    void bannerclientDocEnd();
+    // Banners and the news ticker: the core's fetch loops, and the timers and clients they run
+    // (named as the controls they replace).
     void bannerimgClick();
-    void FetchTicker();
-    void scrollerclientDocBegin();
-    void scrollerclientDocEnd();
     void newstickerClick();
+    TBannerFetcher* BannerFetcher = nullptr;
+    TTickerFetcher* TickerFetcher = nullptr;
 
     // Selected rows that carry records, in view order.
     QList<TServerRef> SelectedServers() const;
@@ -101,8 +99,6 @@ public:
     qint64 StartTick = 0;
     qint64 ActiveTime = 0;
     qint64 RestoreTick = 0;
-    bool BannerBusy = false;
-    QByteArray BannerSuffix; // of the last banner fetch started; the click carries it too
 
     // Controls
     QWidget* toppanel;
@@ -124,10 +120,10 @@ public:
     TNewsTicker* newsticker;
     QLabel* statuspanel3;
     QSystemTrayIcon* RxTrayIcon1;
-    QTimer* bannertimer;
-    THttpClient* bannerclient;
-    QTimer* scrollertimer;
-    THttpClient* scrollerclient;
+    QTimer* bannertimer = nullptr;
+    THttpClient* bannerclient = nullptr;
+    QTimer* scrollertimer = nullptr;
+    THttpClient* scrollerclient = nullptr;
     QMenu* ServerListPopup;
     QAction* Launch;
     QAction* AddtoFavorites;
@@ -162,13 +158,13 @@ private:
     void BuildActions();
     void BuildPortal();
     void ConnectBrowser();
+    void BuildPortalFetchers();
     void ShowBanner(const TBannerImage& Picture);
     void HideBanner();
     void bannerFrameTimer();
     QToolButton* GlyphButton(const char* Name, const QString& Tip);
     bool Shown = false;
     bool Destroyed = false;
-    std::unique_ptr<QByteArray> BannerStream, TickerStream; // documents being received
     TBannerImage BannerPicture;
     int BannerFrame = 0;
     QTimer* BannerFrameTimer;
