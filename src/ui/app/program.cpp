@@ -3,30 +3,47 @@
 #include "ui/chat/channellist_main.h"
 #include "ui/chat/chat_main.h"
 #include "ui/chat/chatmod_main.h"
-#include "ui/shell/info_main.h"
 #include "ui/news/motd_main.h"
+#include "ui/shell/info_main.h"
 #include "ui/shell/scmorrow_main.h"
 #include "ui/shell/splash_main.h"
 #include "ui/shell/tip_main.h"
+#include "ui/widgets/dockarea.h"
 
 TProgramWindows::TProgramWindows() {
     Main = Tsc_form::Create<Tscmorrow_form>();
     Splash = Tsplash_form::Create<Tmorrowsplash_form>();
     // Owned by the main window until they dock into its tabbed area, then by that.
-    new TChatModule(Main.get());
-    for (QWidget* Window : std::initializer_list<QWidget*>{
-             new Tchat_form(Main.get()), new Tchannellist_form(Main.get()),
-             new Tinfo_form(Main.get()), new Tmotd_form(Main.get())})
-        Window->hide();
-    if (channellist_form && chat_module) {
-        TIRCClient* Engine = chat_module->IRCClient1.get();
-        channellist_form->OnRefresh = [Engine] { Engine->List(); };
-        channellist_form->OnJoin = [Engine](const QByteArray& Channel) {
-            Engine->Join(Channel, {});
-        };
-    }
+    OpenChat();
+    auto* Info = new Tinfo_form(Main.get());
+    auto* News = new Tmotd_form(Main.get());
+    Info->hide();
+    News->hide();
+    News->OnWindowActivate = [this] { ChatModule->SetChatActive(false); };
     Main->ApplySkin(true);
     Tips = Ttip_form::Create<Tmorrowtip_form>();
+}
+
+// The chat docks first into the main window's tabbed area, takes the skin with the other
+// windows and connects once the main window is up.
+void TProgramWindows::OpenChat() {
+    Chat = new Tchat_form(Main.get());
+    ChannelList = new Tchannellist_form(Main.get());
+    Chat->hide();
+    ChannelList->hide();
+    ChatModule = new TChatModule(*Settings, Chat, ChannelList, Main.get());
+    Main->OnDockWindows = [this, Next = Main->OnDockWindows](TDockArea* Pages) {
+        ChatModule->Dock(Pages);
+        if (Next) Next(Pages);
+    };
+    Main->OnStarted = [this, Next = Main->OnStarted] {
+        if (Next) Next();
+        ChatModule->Start();
+    };
+    Main->OnSkinApplied = [this, Next = Main->OnSkinApplied] {
+        if (Next) Next();
+        ChatModule->ApplyChatSkin();
+    };
 }
 
 TProgramWindows::~TProgramWindows() {

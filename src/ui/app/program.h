@@ -5,6 +5,9 @@
 
 #include <memory>
 
+class TChatModule;
+class Tchannellist_form;
+class Tchat_form;
 class Tscmorrow_form;
 class Tsplash_form;
 class Ttip_form;
@@ -18,4 +21,10 @@ struct TProgramWindows {
     std::unique_ptr<Tscmorrow_form> Main;
     std::unique_ptr<Tsplash_form> Splash;
     std::unique_ptr<Ttip_form> Tips;
+
+    // The chat: its module, first window and channel list live with the main window.
+    TChatModule* ChatModule = nullptr;
+    Tchat_form* Chat = nullptr;
+    Tchannellist_form* ChannelList = nullptr;
+    void OpenChat();
 };

@@ -4,20 +4,20 @@
 // main window is shown after a full refresh; with a chat server, also its chat tab once others
 // have talked, and the channel list. --motd and --web point the News page, banner and ticker at
 // other servers, as for scoutly-lite.
+#include "config/paths.h"
+#include "config/settingsstore.h"
+#include "portal/portaloptions.h"
+#include "ui/app/program.h"
 #include "ui/chat/channellist_main.h"
 #include "ui/chat/chat_main.h"
 #include "ui/chat/chatmod_main.h"
-#include "ui/news/motd_main.h"
 #include "ui/config/morrowconfig_main.h"
-#include "config/paths.h"
-#include "config/settingsstore.h"
-#include "ui/widgets/dockarea.h"
-#include "portal/portaloptions.h"
-#include "ui/app/program.h"
+#include "ui/news/motd_main.h"
 #include "ui/shell/scmorrow_main.h"
 #include "ui/shell/serverview.h"
 #include "ui/shell/splash_main.h"
 #include "ui/shell/tip_main.h"
+#include "ui/widgets/dockarea.h"
 #include "ui/widgets/uihooks.h"
 
 #include <QApplication>
@@ -64,9 +64,9 @@ void Wait(int Ms, const std::function<bool()>& Done) {
 }
 
 // The chat tab once the channel has seen some talk, then the server's channel list.
-int ShootChat(Tsc_form& Main, const QString& Folder) {
-    const auto Channel = [] {
-        for (Tchat_form* Window : chat_module->ChatWindows)
+int ShootChat(TProgramWindows& Windows, const QString& Folder) {
+    const auto Channel = [&Windows] {
+        for (Tchat_form* Window : Windows.ChatModule->ChatWindows())
             if (Window->Channel) return Window;
         return static_cast<Tchat_form*>(nullptr);
     };
@@ -78,13 +78,15 @@ int ShootChat(Tsc_form& Main, const QString& Folder) {
         QTextStream(stderr) << "scoutly-shots: the chat never joined a channel\n";
         return 0;
     }
+    Tsc_form& Main = *Windows.Main;
     Main.pages->Activate(Channel());
     int Written = Save(&Main, Folder, "chat");
     Channel()->chanlist_butt->click();
-    Wait(5000, [] { return channellist_form->channelview->model()->rowCount() > 0; });
+    Tchannellist_form* List = Windows.ChannelList;
+    Wait(5000, [List] { return List->channelview->model()->rowCount() > 0; });
     Wait(500, [] { return false; });
-    Written += Save(channellist_form, Folder, "channels");
-    channellist_form->hide();
+    Written += Save(List, Folder, "channels");
+    List->hide();
     return Written;
 }
 
@@ -122,7 +124,7 @@ int ShootProgram(const QString& Folder, const QString& Master, const QString& Ch
         Main.pages->Activate(motd_form);
         Written += Save(&Main, Folder, "news");
     }
-    if (!Chat.isEmpty()) Written += ShootChat(Main, Folder);
+    if (!Chat.isEmpty()) Written += ShootChat(Windows, Folder);
     return Written;
 }
 } // namespace
