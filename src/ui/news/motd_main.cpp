@@ -1,6 +1,5 @@
 #include "ui/news/motd_main.h"
 
-#include "ui/chat/chatmod_main.h"
 #include "ui/config/config_main.h"
 #include "config/paths.h"
 #include "config/settingsstore.h"
@@ -347,7 +346,7 @@ void Tmotd_form::motd_textURLClick(const QUrl& URL) {
 
 bool Tmotd_form::event(QEvent* Event) {
     // Reading the news is not reading the chat.
-    if (Event->type() == QEvent::WindowActivate && chat_module) chat_module->SetChatActive(false);
+    if (Event->type() == QEvent::WindowActivate && OnWindowActivate) OnWindowActivate();
     return QWidget::event(Event);
 }
 

@@ -47,6 +47,9 @@ public:
     std::unique_ptr<TUDPClient> UDPmotdcli;
     QList<QByteArray> Headers; // of the last reply
 
+    // The window came in front (reading the news is not reading the chat).
+    std::function<void()> OnWindowActivate;
+
 protected:
     bool event(QEvent* Event) override;
     void closeEvent(QCloseEvent* Event) override;

@@ -1,7 +1,5 @@
 #include "ui/shell/sc_main.h"
 
-#include "ui/chat/chat_main.h"
-#include "ui/chat/chatmod_main.h"
 #include "ui/shell/info_main.h"
 #include "ui/news/motd_main.h"
 #include "ui/config/config_main.h"
@@ -301,26 +299,9 @@ void Tsc_form::showEvent(QShowEvent* Event) {
 }
 
 void Tsc_form::FormShow() {
-    if (chat_module && chat_form) {
-        chat_module->DockSite = pages;
-        chat_module->RegisterChatWindow(chat_form);
-        TDockWindow* Dock = pages->Dock(chat_form);
-        // Closing the chat window leaves its channel and docks it back.
-        Dock->OnCloseQuery = [Dock] {
-            chat_form->leavechan_butt->click();
-            if (Dock->isFloating()) Dock->setFloating(false);
-            return false;
-        };
-    }
+    if (OnDockWindows) OnDockWindows(pages);
     if (info_form) pages->Dock(info_form);
     if (motd_form) pages->Dock(motd_form);
-    // Looking at the players or the news is not looking at the chat.
-    pages->OnWindowActivated = [](QWidget* Window) {
-        if (auto* Chat = qobject_cast<Tchat_form*>(Window))
-            Chat->Activated();
-        else if (chat_module && (Window == info_form || Window == motd_form))
-            chat_module->SetChatActive(false);
-    };
     const QList<TDockWindow*> Docks = pages->Docks();
     pages->resizeDocks(QList<QDockWidget*>(Docks.begin(), Docks.end()),
                        QList<int>(Docks.size(), 175), Qt::Vertical);
@@ -328,8 +309,7 @@ void Tsc_form::FormShow() {
     scrollertimer->start(5000);
     SetupColumns();
     ApplyTray();
-    if (chat_form) chat_form->chanlock_butt->setChecked(false);
-    if (chat_module && config->chatconnect->isChecked()) chat_module->ConnectChat();
+    if (OnStarted) OnStarted();
 }
 
 void Tsc_form::SetupColumns() {
@@ -377,8 +357,8 @@ void Tsc_form::ApplySkin(bool All) {
     if (!All) return;
     config->ApplyColors();
     if (info_form) info_form->ApplyColors(Colors);
-    if (chat_module) chat_module->ApplyChatSkin();
     if (motd_form) motd_form->ApplyColors(Colors);
+    if (OnSkinApplied) OnSkinApplied();
 }
 
 void Tsc_form::ApplyLinkButtons() {

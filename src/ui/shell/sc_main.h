@@ -95,6 +95,12 @@ public:
     std::optional<QList<TServerRef>> SavedServers;
     std::unique_ptr<Tconfig_form> config;
 
+    // Set by the program: the tabbed area takes its windows, the first showing is done, every
+    // window takes the skin.
+    std::function<void(TDockArea* Pages)> OnDockWindows;
+    std::function<void()> OnStarted;
+    std::function<void()> OnSkinApplied;
+
     // Controls
     QWidget* toppanel;
     QLabel* topimage;
