@@ -30,24 +30,24 @@ namespace {
 const QString FieldsKey = "Software\\Scoutly\\tarnwick\\morrow\\config";
 
 // The text and colour of a window's lines.
-QStringList LinesOf(const TP->Chat* W) {
+QStringList LinesOf(const Tchat_form* W) {
     QStringList Result;
     for (QTextBlock B = W->mainchat->document()->begin(); B.isValid(); B = B.next())
         if (!B.text().isEmpty()) Result << B.text();
     return Result;
 }
 
-QColor ColorOf(const TP->Chat* W, const QString& Text) {
+QColor ColorOf(const Tchat_form* W, const QString& Text) {
     for (QTextBlock B = W->mainchat->document()->begin(); B.isValid(); B = B.next())
         if (B.text() == Text) return B.begin().fragment().charFormat().foreground().color();
     return {};
 }
 
-bool HasLine(const TP->Chat* W, const QString& Text) {
+bool HasLine(const Tchat_form* W, const QString& Text) {
     return LinesOf(W).contains(Text);
 }
 
-void Type(TP->Chat* W, const QString& Text) {
+void Type(Tchat_form* W, const QString& Text) {
     W->mainline->setText(Text);
     QTest::keyClick(W->mainline, Qt::Key_Return);
 }
@@ -71,6 +71,7 @@ private slots:
     void foreignText();
     void fileOffered();
     void fileSent();
+    void closeLeavesChannel();
 
 private:
     std::unique_ptr<TProgramWindows> Open(const QByteArray& Nick, const QString& Home = {});
@@ -131,7 +132,7 @@ void TestChat::connectsAndJoinsDefaultChannel() {
     QVERIFY(P->Chat->connect_butt->isChecked());
     QCOMPARE(P->Chat->name_box->count(), 1);
     QCOMPARE(P->Chat->name_box->item(0)->text(), QString("@tester"));
-    QCOMPARE(P->ChatModule->P->ChatModule->CurrentChatWindow()(), P->Chat);
+    QCOMPARE(P->ChatModule->CurrentChatWindow(), P->Chat);
 }
 
 void TestChat::messagesBothWays() {
@@ -233,13 +234,13 @@ void TestChat::secondChannelAndKicked() {
     QVERIFY(Pal.Wait("JOIN"));
     Type(P->Chat, "/join #pals");
     QTRY_COMPARE(P->ChatModule->ChatWindows().size(), 2);
-    TP->Chat* Second = P->ChatModule->ChatWindows()[1];
+    Tchat_form* Second = P->ChatModule->ChatWindows()[1];
     QCOMPARE(Second->windowTitle(), QString("#pals"));
     QCOMPARE(P->Main->pages->Docks().size(), 4); // chat, #pals, players/rules, news
     // Kicked: the window goes, both lines land in the window left.
     Pal.Send("KICK #pals tester :out");
     QTRY_COMPARE(P->ChatModule->ChatWindows().size(), 1);
-    QCOMPARE(P->ChatModule->P->ChatModule->CurrentChatWindow()(), P->Chat);
+    QCOMPARE(P->ChatModule->CurrentChatWindow(), P->Chat);
     const QStringList Lines = LinesOf(P->Chat);
     QCOMPARE(
         Lines.mid(Lines.size() - 2),
@@ -419,6 +420,21 @@ void TestChat::fileSent() {
     QPointer<Tdcc_form> Guard(Window);
     P->Chat->deleteLater();
     QTRY_VERIFY(!Guard);
+}
+
+// Closing the docked chat window, even torn out, leaves the channel and docks it back; the
+// start released the channel lock.
+void TestChat::closeLeavesChannel() {
+    auto P = OpenInChannel();
+    QVERIFY(P);
+    QVERIFY(!P->Chat->chanlock_butt->isChecked());
+    TDockWindow* Dock = P->Main->pages->DockOf(P->Chat);
+    QVERIFY(Dock);
+    Dock->setFloating(true);
+    QVERIFY(!Dock->close());
+    QTRY_COMPARE(P->Chat->windowTitle(), QString("Chat (No Channel)"));
+    QVERIFY(!Dock->isFloating());
+    QCOMPARE(P->Main->pages->DockOf(P->Chat), Dock);
 }
 
 QTEST_MAIN(TestChat)

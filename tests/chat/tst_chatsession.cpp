@@ -175,7 +175,9 @@ void TestChatSession::autoAway_data() {
         << QByteArray("a4") << false << QStringList{"active", "wait", "inactive", "active"}
         << QByteArray("a4");
     QTest::newRow("auto-away off") << QByteArray("a5") << true << QStringList() << QByteArray("a5");
-    QTest::newRow("tagged once") << QByteArray("[AWAY]a6") << false << QStringList()
+    // A nick tagged by hand is not tagged again.
+    QTest::newRow("tagged once") << QByteArray("a6") << false
+                                 << QStringList{"active", "nick [AWAY]a6", "inactive", "wait"}
                                  << QByteArray("[AWAY]a6");
 }
 
@@ -187,11 +189,16 @@ void TestChatSession::autoAway() {
     auto S = Join(nick, Log, noAutoAway);
     QVERIFY(S);
     S->activetimer.setInterval(200); // restarts it: the chat is not being looked at
-    for (const QString& Step : steps)
-        if (Step == "wait")
+    for (const QString& Step : steps) {
+        if (Step == "wait") {
             QTest::qWait(500);
-        else
+        } else if (Step.startsWith("nick ")) {
+            S->IRCClient1->SetNick(Step.mid(5).toUtf8());
+            QTRY_COMPARE(S->IRCClient1->Nick(), Step.mid(5).toUtf8());
+        } else {
             S->SetChatActive(Step == "active");
+        }
+    }
     QTest::qWait(500);
     QTEST(S->IRCClient1->Nick(), "after");
 }

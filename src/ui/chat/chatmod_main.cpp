@@ -60,6 +60,7 @@ void TChatModule::SessionWindowEvents() {
     S.OnChannelShown = [this](int Id, TChannel* Channel) { ShowChannel(Id, Channel); };
     S.OnWindowCleared = [this](int Id, const QString& Caption) {
         if (Tchat_form* W = WindowOf(Id)) {
+            W->Channel = nullptr;
             W->setWindowTitle(Caption);
             W->name_box->clear();
         }
@@ -174,12 +175,14 @@ void TChatModule::ShowChannel(int Id, TChannel* Channel) {
     W->setWindowTitle(Channel ? DisplayText(Channel->Name) : QString());
     W->topiclabel->setText("Topic: ");
     Raise(W);
+    W->Channel = Channel;
 }
 
 void TChatModule::CloseChatWindow(int Id) {
     Tchat_form* W = WindowOf(Id);
     Windows.remove(Id);
     if (!W) return;
+    W->Channel = nullptr;
     W->hide();
     if (DockSite) DockSite->Undock(W);
     if (Created.removeAll(W)) W->deleteLater();
