@@ -45,6 +45,10 @@ TChatModule::~TChatModule() {
     Known << First;
     for (const QPointer<Tchat_form>& W : std::as_const(Known))
         if (W) W->Detach();
+    if (ChannelList) {
+        ChannelList->OnRefresh = nullptr;
+        ChannelList->OnJoin = nullptr;
+    }
     for (const QPointer<Tchat_form>& W : std::as_const(Created))
         delete W.data();
     for (const QPointer<Tdcc_form>& W : std::as_const(DccWindows))
