@@ -5,6 +5,7 @@
 #pragma once
 
 #include "config/links.h"
+#include "config/settingsstore.h"
 #include "config/skins.h"
 #include "masterlist/customserverlist.h"
 #include "net/proxysettings.h"
@@ -14,7 +15,7 @@
 #include <functional>
 #include <memory>
 
-class TRegistry;
+#include "config/settingsstore.h"
 
 // What one edition of the program fixes for a whole run.
 struct TEdition {
@@ -92,6 +93,9 @@ struct TFieldSchema {
 
 // Every field, in TField order.
 const std::array<TFieldSchema, size_t(TField::Count)>& FieldSchema();
+inline QString FieldName(TField Field) {
+    return QLatin1String(FieldSchema()[size_t(Field)].Name);
+}
 
 class TSettings {
 public:
@@ -102,7 +106,7 @@ public:
     TSettings& operator=(const TSettings&) = delete;
 
     const TEdition& Edition() const { return Ed; }
-    TRegistry& Registry() const { return *Store; }
+    TRegistry& Registry() const { return *Reg; }
 
     // Fields, as stored text: "True"/"False" for switches, digits for numbers.
     QString Value(TField Field) const;
@@ -149,8 +153,9 @@ public:
     int BannerInterval = 300000;
     QString InstallCode;
 
-    // The skin named by the SkinPath field: its folder and colours.
+    // The skin named by the SkinPath field, or by Name: its folder and colours.
     void LoadSkin();
+    void LoadSkin(QString Name);
     QString SkinDirectory;
     TSkinColors Colors;
 
@@ -159,7 +164,7 @@ public:
 
 private:
     TEdition Ed;
-    std::unique_ptr<TRegistry> Store;
+    std::unique_ptr<TRegistry> Reg;
     std::array<QString, size_t(TField::Count)> Values;
     bool Saved = false;
 };

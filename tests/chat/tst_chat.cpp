@@ -175,7 +175,7 @@ void TestChat::joinsPartsAndHiding() {
     Pal.Send("PART #morrow :later");
     QTRY_VERIFY(HasLine(P->Chat, "*** pal has left #morrow"));
     // Hidden joins and parts print nothing; kicks still do.
-    P->Settings->SetFlag(TField::HideJoins, true);
+    P->Main->Settings->SetFlag(TField::HideJoins, true);
     const int Before = LinesOf(P->Chat).size();
     Pal.Send("JOIN #morrow");
     QTRY_COMPARE(P->Chat->name_box->count(), 2);

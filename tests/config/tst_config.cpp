@@ -1,6 +1,7 @@
 // The configuration dialog driven through its real widgets, offscreen, in a throwaway home.
-#include "ui/config/morrowconfig_main.h"
+#include "config/settings.h"
 #include "config/settingsstore.h"
+#include "ui/config/morrowconfig_main.h"
 
 #include "boxanswer.h"
 
@@ -33,8 +34,17 @@ void Click(Tconfig_form& F, QWidget* Control) {
     QTest::mouseClick(Control, Qt::LeftButton, {}, QPoint(8, Control->height() / 2));
 }
 
-std::unique_ptr<Tmorrowconfig_form> NewDialog() {
-    return Tconfig_form::Create<Tmorrowconfig_form>();
+// The dialog over settings of its own, read from the test's home.
+struct TDialog {
+    std::unique_ptr<TSettings> Settings = std::make_unique<TSettings>(TEdition::Morrow());
+    std::unique_ptr<Tmorrowconfig_form> Form = Tconfig_form::Create<Tmorrowconfig_form>(*Settings);
+    Tmorrowconfig_form* operator->() const { return Form.get(); }
+    Tmorrowconfig_form& operator*() const { return *Form; }
+    Tmorrowconfig_form* get() const { return Form.get(); }
+};
+
+TDialog NewDialog() {
+    return {};
 }
 
 } // namespace
@@ -71,13 +81,12 @@ void TestConfig::cleanup() {
 
 void TestConfig::freshHomeDefaults() {
     auto F = NewDialog();
-    QCOMPARE(config_form, F.get());
-    QCOMPARE(F->VersionParts, (QStringList{"03", "01", "04"}));
-    QCOMPARE(F->ProductCode, QByteArray("tarnwick"));
-    QCOMPARE(F->GameExecutable, QString("morrow.exe"));
-    QCOMPARE(F->DefaultChannel, QByteArray("#morrow"));
-    QCOMPARE(F->ListClass, &TSQPMorrowServerList::Class);
-    QCOMPARE(F->BannerInterval, 300000);
+    QCOMPARE(F->Settings.Edition().VersionParts, (QStringList{"03", "01", "04"}));
+    QCOMPARE(F->Settings.Edition().ProductCode, QByteArray("tarnwick"));
+    QCOMPARE(F->Settings.Edition().GameExecutable, QString("morrow.exe"));
+    QCOMPARE(F->Settings.Edition().DefaultChannel, QByteArray("#morrow"));
+    QCOMPARE(F->Settings.Edition().ListClass, &TSQPMorrowServerList::Class);
+    QCOMPARE(F->Settings.BannerInterval, 300000);
     QVERIFY(F->chatconnect->isChecked() && F->udpmotdbutt->isChecked() &&
             F->socks5butt->isChecked() && F->icmppingbutt->isChecked() &&
             F->notify_box->isChecked());
@@ -88,12 +97,12 @@ void TestConfig::freshHomeDefaults() {
     QCOMPARE(F->speedbox->currentIndex(), 2);
     QCOMPARE(F->queryparallel->value(), 10);
     QCOMPARE(F->nick->text(), QString());
-    QCOMPARE(F->MasterHost(), QByteArray());
+    QCOMPARE(F->Settings.MasterHost(), QByteArray());
     // The edition hides what it does not use.
     QVERIFY(F->speedbox->isHidden() && F->realname->isHidden());
     QVERIFY(!F->configpages->isTabVisible(F->configpages->indexOf(F->skinstab)));
-    QVERIFY(F->SkinDirectory.endsWith("/skins/default/"));
-    QCOMPARE(F->InstallCode.size(), 19);
+    QVERIFY(F->Settings.SkinDirectory.endsWith("/skins/default/"));
+    QCOMPARE(F->Settings.InstallCode.size(), 19);
 }
 
 void TestConfig::storedByOneReadByNext() {
@@ -110,7 +119,7 @@ void TestConfig::storedByOneReadByNext() {
         Click(*F, F->chatconnect);
         Click(*F, F->tcppingbutt);
         F->modelbox->setEditText("Mage");
-        F->WriteSetting("showtips", "X");
+        F->Settings.Store("showtips", "X");
         Click(*F, F->ok_butt);
         QVERIFY(!F->isVisible());
     }
@@ -131,11 +140,11 @@ void TestConfig::storedByOneReadByNext() {
     QVERIFY(G->hidejoins->isChecked() && !G->chatconnect->isChecked());
     QVERIFY(G->tcppingbutt->isChecked() && !G->icmppingbutt->isChecked());
     QCOMPARE(G->modelbox->currentText(), QString("Mage"));
-    QCOMPARE(G->MasterHost(), QByteArray("master.example"));
-    QCOMPARE(G->MasterPort(), QByteArray("28911"));
-    QCOMPARE(G->QueriesAtOnce(), 64);
-    QCOMPARE(G->ReadSetting("showtips"), QString("X"));
-    QCOMPARE(G->InstallCode, G->ReadSetting("code"));
+    QCOMPARE(G->Settings.MasterHost(), QByteArray("master.example"));
+    QCOMPARE(G->Settings.MasterPort(), QByteArray("28911"));
+    QCOMPARE(G->Settings.QueriesAtOnce(), 64);
+    QCOMPARE(G->Settings.Stored("showtips"), QString("X"));
+    QCOMPARE(G->Settings.InstallCode, G->Settings.Stored("code"));
 }
 
 void TestConfig::okAddsSeparatorAndAsks_data() {
@@ -203,17 +212,19 @@ void TestConfig::proxyBoxes() {
     Click(*F, F->usesocksproxies);
     QVERIFY(F->socksgroup->isEnabled() && F->httpmotdbutt->isChecked());
 
-    // Applied right before a connection, read from the fields as they stand.
+    // Typed values count once the dialog is closed, not before.
     F->socksproxyaddr->setText("socks.example");
     F->socksproxyuser->setText("bob");
     Click(*F, F->socks4butt);
+    QVERIFY(!F->Settings.ProxyChoice().UseSocks);
+    F->SaveSettings();
     TSocksSettings Socket;
-    F->ApplySocksProxy(Socket);
+    F->Settings.ApplySocksProxy(Socket);
     QCOMPARE(Socket.SocksServer, QByteArray("socks.example"));
     QCOMPARE(Socket.SocksLevel, QByteArray("4"));
     QVERIFY(Socket.SocksAuthentication);
     THttpProxySettings Client;
-    F->ApplyHttpProxy(Client);
+    F->Settings.ApplyHttpProxy(Client);
     QCOMPARE(Client.Proxy, QByteArray());
     QCOMPARE(Client.Socks.SocksPort, QByteArray("1080"));
     F->hide();
@@ -288,8 +299,8 @@ void TestConfig::skinFallsBack() {
     }
     auto F = NewDialog();
     QCOMPARE(F->skinpathbox->currentText(), QString("no-such-skin"));
-    QVERIFY(F->SkinDirectory.endsWith("/skins/default/"));
-    QCOMPARE(F->palette().color(QPalette::Window), ColorOfBGR(F->Colors.PrimaryColor));
+    QVERIFY(F->Settings.SkinDirectory.endsWith("/skins/default/"));
+    QCOMPARE(F->palette().color(QPalette::Window), ColorOfBGR(F->Settings.Colors.PrimaryColor));
 }
 
 void TestConfig::folderSearch() {

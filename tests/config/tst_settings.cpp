@@ -1,6 +1,7 @@
 // The store, the link table, the installation code and the proxy settings, without windows.
 #include "config/links.h"
 #include "config/playerclasses.h"
+#include "config/settings.h"
 #include "config/settingsstore.h"
 #include "net/proxysettings.h"
 
@@ -22,6 +23,7 @@ private slots:
     void init();
     void storeFile();
     void readMissing();
+    void earlierStoreReadBack();
     void links_data();
     void links();
     void installCodeMadeOnce();
@@ -76,6 +78,35 @@ void TestSettings::readMissing() {
     TRegistry Unwritable("/proc/scoutly-cannot-write/registry.ini");
     Unwritable.WriteString(Key, "x", "y");
     Unwritable.Flush();
+}
+
+// A store as the program has always written it: every field away from its default.
+void TestSettings::earlierStoreReadBack() {
+    const QString File = Home->path() + "/registry.ini";
+    const QString Earlier = QFINDTESTDATA("data/registry-3.1.4.ini");
+    QVERIFY(QFile::copy(Earlier, File));
+    QFile::setPermissions(File, QFile::ReadOwner | QFile::WriteOwner);
+    QSettings Raw(Earlier, QSettings::IniFormat);
+    Raw.beginGroup("Software/Scoutly/tarnwick/morrow/config");
+    {
+        TSettings Settings(TEdition::Morrow());
+        for (const TFieldSchema& F : FieldSchema()) {
+            QVERIFY2(Raw.contains(F.Name), F.Name);
+            QCOMPARE(Settings.Value(F.Field), Raw.value(F.Name).toString());
+        }
+        QCOMPARE(Settings.InstallCode, QString("AB12-CD34-EF56-GH78"));
+        QCOMPARE(Settings.BannerInterval, 120000);
+        QCOMPARE(Settings.MasterPort(), QByteArray("28911"));
+        QCOMPARE(Settings.ChatServerHost(), QByteArray("irc.example"));
+        QCOMPARE(Settings.QueriesAtOnce(), 64);
+        QVERIFY(Settings.ProxyChoice().UseSocks && !Settings.ProxyChoice().Socks5);
+        QCOMPARE(Settings.Stored("showtips"), QString("False"));
+        // Written back unchanged, byte for byte.
+        Settings.Save();
+    }
+    QFile A(Earlier), B(File);
+    QVERIFY(A.open(QIODevice::ReadOnly) && B.open(QIODevice::ReadOnly));
+    QCOMPARE(B.readAll(), A.readAll());
 }
 
 void TestSettings::links_data() {

@@ -1,5 +1,6 @@
 // scoutly-lite: the game-server browser with chat.
 #include "config/paths.h"
+#include "config/settings.h"
 #include "config/settingsstore.h"
 #include "config/skins.h"
 #include "portal/portaloptions.h"
@@ -18,7 +19,9 @@
 #include <cstdio>
 
 namespace {
-const QString FieldsKey = "Software\\Scoutly\\tarnwick\\morrow\\config";
+QString FieldsKey() {
+    return TEdition::Morrow().FormStorageKey;
+}
 
 // A demo needs no game: a stand-in executable keeps the first-start dialog away.
 void PrepareDemoHome(const QString& Home) {
@@ -26,8 +29,9 @@ void PrepareDemoHome(const QString& Home) {
     QDir().mkpath(Game);
     QFile(QDir(Game).filePath("morrow.exe")).open(QIODevice::WriteOnly);
     TRegistry Registry;
-    if (Registry.ReadString(FieldsKey, "program_dir_Text").isEmpty())
-        Registry.WriteString(FieldsKey, "program_dir_Text", QDir::toNativeSeparators(Game) + '/');
+    if (Registry.ReadString(FieldsKey(), FieldName(TField::ProgramDir)).isEmpty())
+        Registry.WriteString(FieldsKey(), FieldName(TField::ProgramDir),
+                             QDir::toNativeSeparators(Game) + '/');
 }
 
 // The same pictures the desktop's menu shows, from the program's own hicolor tree.
@@ -119,9 +123,11 @@ int main(int argc, char** argv) {
     if (Parser.isSet(MasterOption) || Parser.isSet(ChatOption)) {
         TRegistry Registry;
         if (Parser.isSet(MasterOption))
-            Registry.WriteString(FieldsKey, "masterserver_Text", Parser.value(MasterOption));
+            Registry.WriteString(FieldsKey(), FieldName(TField::MasterServer),
+                                 Parser.value(MasterOption));
         if (Parser.isSet(ChatOption))
-            Registry.WriteString(FieldsKey, "chatserver_Text", Parser.value(ChatOption));
+            Registry.WriteString(FieldsKey(), FieldName(TField::ChatServer),
+                                 Parser.value(ChatOption));
     }
     if (Parser.isSet(MotdOption) || Parser.isSet(WebOption)) {
         const auto Given = [&](const QCommandLineOption& Option) {

@@ -1,5 +1,6 @@
 #include "ui/app/program.h"
 
+#include "config/settings.h"
 #include "ui/chat/channellist_main.h"
 #include "ui/chat/chat_main.h"
 #include "ui/chat/chatmod_main.h"
@@ -12,16 +13,22 @@
 
 TProgramWindows::TProgramWindows() {
     Main = Tsc_form::Create<Tscmorrow_form>();
-    Splash = Tsplash_form::Create<Tmorrowsplash_form>();
+    Splash = Tsplash_form::Create<Tmorrowsplash_form>(Main->Settings->Colors);
     // Owned by the main window until they dock into its tabbed area, then by that.
     OpenChat();
     auto* Info = new Tinfo_form(Main.get());
     auto* News = new Tmotd_form(Main.get());
     Info->hide();
     News->hide();
-    News->OnWindowActivate = [this] { ChatModule->SetChatActive(false); };
+    News->OnWindowActivate = [this] {
+        if (ChatModule) ChatModule->SetChatActive(false);
+    };
     Main->ApplySkin(true);
-    Tips = Ttip_form::Create<Tmorrowtip_form>();
+    Tips = Ttip_form::Create<Tmorrowtip_form>(*Main->Settings);
+    Main->OnHelp = [this] {
+        Tips->show();
+        Tips->raise();
+    };
 }
 
 // The chat docks first into the main window's tabbed area, takes the skin with the other
@@ -31,7 +38,7 @@ void TProgramWindows::OpenChat() {
     ChannelList = new Tchannellist_form(Main.get());
     Chat->hide();
     ChannelList->hide();
-    ChatModule = new TChatModule(*Settings, Chat, ChannelList, Main.get());
+    ChatModule = new TChatModule(*Main->Settings, Chat, ChannelList, Main.get());
     Main->OnDockWindows = [this, Next = Main->OnDockWindows](TDockArea* Pages) {
         ChatModule->Dock(Pages);
         if (Next) Next(Pages);
@@ -47,6 +54,9 @@ void TProgramWindows::OpenChat() {
 }
 
 TProgramWindows::~TProgramWindows() {
+    // The chat says goodbye to its server while the settings it quits with still exist.
+    delete ChatModule;
+    ChatModule = nullptr;
     Tips.reset();
     Splash.reset();
     Main.reset();

@@ -5,6 +5,7 @@
 // have talked, and the channel list. --motd and --web point the News page, banner and ticker at
 // other servers, as for scoutly-lite.
 #include "config/paths.h"
+#include "config/settings.h"
 #include "config/settingsstore.h"
 #include "portal/portaloptions.h"
 #include "ui/app/program.h"
@@ -96,11 +97,12 @@ int ShootProgram(const QString& Folder, const QString& Master, const QString& Ch
         QDir().mkpath(Game);
         QFile(Game + "morrow.exe").open(QIODevice::WriteOnly);
         TRegistry Registry;
-        Registry.WriteString(FieldsKey, "program_dir_Text", Game);
-        Registry.WriteString(FieldsKey, "masterserver_Text", Master);
-        Registry.WriteString(FieldsKey, "chatconnect_Checked", Chat.isEmpty() ? "False" : "True");
-        Registry.WriteString(FieldsKey, "chatserver_Text", Chat);
-        Registry.WriteString(FieldsKey, "nick_Text", "Shutter");
+        Registry.WriteString(FieldsKey, FieldName(TField::ProgramDir), Game);
+        Registry.WriteString(FieldsKey, FieldName(TField::MasterServer), Master);
+        Registry.WriteString(FieldsKey, FieldName(TField::ChatConnect),
+                             Chat.isEmpty() ? "False" : "True");
+        Registry.WriteString(FieldsKey, FieldName(TField::ChatServer), Chat);
+        Registry.WriteString(FieldsKey, FieldName(TField::Nick), "Shutter");
     }
     TProgramWindows Windows;
     int Written = Save(Windows.Splash.get(), Folder, "splash");
@@ -169,12 +171,14 @@ int main(int argc, char** argv) {
 
     int Written = 0;
     {
-        auto Edition = Tconfig_form::Create<Tmorrowconfig_form>();
+        TSettings Settings(TEdition::Morrow());
+        auto Edition = Tconfig_form::Create<Tmorrowconfig_form>(Settings);
         Written += ShootDialog(*Edition, Folder, "config-");
     }
     {
         // The base dialog shows the tabs the edition hides.
-        auto Base = Tconfig_form::Create<Tconfig_form>();
+        TSettings Settings(TEdition::Generic());
+        auto Base = Tconfig_form::Create<Tconfig_form>(Settings);
         Written += ShootDialog(*Base, Folder, "config-base-");
     }
     if (!Master.isEmpty()) Written += ShootProgram(Folder, Master, Chat);

@@ -2,7 +2,6 @@
 
 #include "config/foldersearch.h"
 #include "config/paths.h"
-#include "config/settingsstore.h"
 #include "net/netutils.h"
 
 #include <QCheckBox>
@@ -20,7 +19,6 @@
 #include <QRadioButton>
 #include <QShowEvent>
 #include <QSpinBox>
-#include <QStandardPaths>
 #include <QStyle>
 #include <QTabWidget>
 #include <QToolButton>
@@ -56,8 +54,9 @@ QWidget* Row(std::initializer_list<QWidget*> Widgets) {
 }
 } // namespace
 
-Tconfig_form::Tconfig_form(QWidget* Parent)
-    : QDialog(Parent), Storage(this), TreeScanner1(std::make_unique<TGameFolderSearch>()) {
+Tconfig_form::Tconfig_form(TSettings& Settings, QWidget* Parent)
+    : QDialog(Parent), Settings(Settings), Storage(this),
+      TreeScanner1(std::make_unique<TGameFolderSearch>()) {
     setObjectName("config_form");
     setWindowTitle("Configuration");
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::CustomizeWindowHint);
@@ -90,7 +89,6 @@ Tconfig_form::Tconfig_form(QWidget* Parent)
 
 Tconfig_form::~Tconfig_form() {
     TreeScanner1->Cancel();
-    if (Registry && !WrittenSinceLoad) SaveSettings();
     if (config_form == this) config_form = nullptr;
 }
 
@@ -312,113 +310,69 @@ void Tconfig_form::BuildButtonColumn() {
 }
 
 void Tconfig_form::RegisterStoredFields() {
-    const QString T = "True", F = "False";
-    Storage.Add(disablebanners, F);
-    Storage.Add(nick, {});
-    Storage.Add(program_dir, {});
-    Storage.Add(masterserver, {});
-    Storage.Add(queryparallel, "10");
-    Storage.Add(chatconnect, T);
-    Storage.Add(hidejoins, F);
-    Storage.Add(useproxies, F);
-    Storage.Add(proxyaddr, {});
-    Storage.Add(proxypass, {});
-    Storage.Add(proxyport, "80");
-    Storage.Add(proxyuser, {});
-    Storage.Add(httpmotdbutt, F);
-    Storage.Add(udpmotdbutt, T);
-    Storage.Add(homechanneledit, {});
-    Storage.Add(chatserver, {});
-    Storage.Add(use_taskbar, F);
-    Storage.Add(socksproxyaddr, {});
-    Storage.Add(socksproxypass, {});
-    Storage.Add(socksproxyuser, {});
-    Storage.Add(usesocksproxies, F);
-    Storage.Add(socks4butt, F);
-    Storage.Add(socks5butt, T);
-    Storage.Add(realname, {});
-    Storage.Add(age, {});
-    Storage.Add(email, {});
-    Storage.Add(zip, {});
-    Storage.Add(notify_box, T);
-    Storage.Add(speedbox, "2");
-    Storage.Add(noautoaway, F);
-    Storage.Add(skinpathbox, "Default");
-    Storage.Add(tcppingbutt, F);
-    Storage.Add(icmppingbutt, T);
+    const std::pair<QWidget*, TField> Fields[] = {
+        {disablebanners, TField::DisableBanners},
+        {nick, TField::Nick},
+        {program_dir, TField::ProgramDir},
+        {masterserver, TField::MasterServer},
+        {queryparallel, TField::QueryParallel},
+        {chatconnect, TField::ChatConnect},
+        {hidejoins, TField::HideJoins},
+        {useproxies, TField::UseProxies},
+        {proxyaddr, TField::ProxyAddr},
+        {proxypass, TField::ProxyPass},
+        {proxyport, TField::ProxyPort},
+        {proxyuser, TField::ProxyUser},
+        {httpmotdbutt, TField::HttpMotd},
+        {udpmotdbutt, TField::UdpMotd},
+        {homechanneledit, TField::HomeChannel},
+        {chatserver, TField::ChatServer},
+        {use_taskbar, TField::UseTaskbar},
+        {socksproxyaddr, TField::SocksProxyAddr},
+        {socksproxypass, TField::SocksProxyPass},
+        {socksproxyuser, TField::SocksProxyUser},
+        {usesocksproxies, TField::UseSocksProxies},
+        {socks4butt, TField::Socks4},
+        {socks5butt, TField::Socks5},
+        {realname, TField::RealName},
+        {age, TField::Age},
+        {email, TField::Email},
+        {zip, TField::Zip},
+        {notify_box, TField::Notify},
+        {speedbox, TField::Speed},
+        {noautoaway, TField::NoAutoAway},
+        {skinpathbox, TField::SkinPath},
+        {tcppingbutt, TField::TcpPing},
+        {icmppingbutt, TField::IcmpPing},
+    };
+    for (const auto& [Control, Field] : Fields)
+        Storage.Add(Control, Field);
 }
 
 void Tconfig_form::FormCreate() {
     config_form = this;
-    SetDefaults();
-    Registry = std::make_unique<TRegistry>();
-    InstallCode = LoadInstallCode(*Registry, RegistryPath());
-    LoadLinks();
     RestoreSettings();
-    LoadSkin();
     ApplyColors();
     Searching = false;
-    LaunchedProcessId = 0;
     adjustSize();
 }
 
 bool Tconfig_form::CheckGameFolder() {
-    if (!program_dir->text().isEmpty() && GameExecutableExists()) return true;
+    if (!Settings.GameFolder().isEmpty() && Settings.GameExecutableExists()) return true;
     return exec() == QDialog::Accepted;
 }
 
-void Tconfig_form::SetDefaults() {
-    VersionParts = {"00", "00", "03"};
-    ProductCode = "zovaro";
-    MotdHost = "motd-test.scoutly.example";
-    MotdPort = "25636";
-    MotdUrl = "http://motd.scoutly.example/motd?";
-    DefaultChannel = "#scoutly";
-    ListClass = &TSQPHLServerList::Class;
-    GameExecutable = "cmdline.exe";
-    GameSubdirectory = "quake";
-    ChatServer.clear();
-    BannerInterval = 300000;
-    TickerInterval = 900000;
-    RegistryKey = "Software\\Scoutly\\tarnwick";
-    RegistrySubKey = "\\test";
-    FormStorageKey = "Software\\Scoutly\\ScoutlyLite\\config";
-    LogoMinTop = 224;
-    SkinDirectory = ProgramDataDir() + "/skins/default/";
-    Colors = TSkinColors{0x003300, 0x333333, 0xFFFFFF, 0xFFFFFF, 0xFFFFFF, 0x00FFFF};
-}
-
-QString Tconfig_form::ReadSetting(const QString& Name) const {
-    return Registry ? Registry->ReadString(RegistryPath(), Name) : QString();
-}
-
-void Tconfig_form::WriteSetting(const QString& Name, const QString& Value) {
-    if (!Registry) return;
-    Registry->WriteString(RegistryPath(), Name, Value);
-    Registry->Flush();
-}
-
 void Tconfig_form::RestoreSettings() {
-    Storage.Restore(*Registry, FormStorageKey);
-    WrittenSinceLoad = false;
+    Storage.Restore(Settings);
 }
 
 void Tconfig_form::SaveSettings() {
-    Storage.Save(*Registry, FormStorageKey);
-    WrittenSinceLoad = true;
-}
-
-void Tconfig_form::LoadLinks() {
-    ::LoadLinks(*Registry, RegistryPath(), Links, BannerInterval);
-    FireEvent(OnLinksLoaded);
-}
-
-void Tconfig_form::LoadSkin() {
-    QString Name = skinpathbox->currentText();
-    SkinDirectory = ::LoadSkin(Name, Colors);
+    Storage.Save(Settings);
+    Settings.Save();
 }
 
 void Tconfig_form::ApplyColors() {
+    const TSkinColors& Colors = Settings.Colors;
     setPalette(SkinPalette(Colors, style()->standardPalette()));
     QPalette Column = buttoncolumn->palette();
     Column.setColor(QPalette::Window, ColorOfBGR(Colors.SecondaryColor));
@@ -430,50 +384,8 @@ void Tconfig_form::ApplyColors() {
 }
 
 bool Tconfig_form::GameExecutableExists() const {
-    return QFileInfo(QDir(program_dir->text()).filePath(GameExecutable)).isFile();
-}
-
-TProxyChoice Tconfig_form::ProxyChoice() const {
-    TProxyChoice C;
-    C.UseHttp = useproxies->isChecked();
-    C.HttpAddress = proxyaddr->text().toUtf8();
-    C.HttpPort = proxyport->text().toUtf8();
-    C.HttpUser = proxyuser->text().toUtf8();
-    C.HttpPassword = proxypass->text().toUtf8();
-    C.UseSocks = usesocksproxies->isChecked();
-    C.SocksAddress = socksproxyaddr->text().toUtf8();
-    C.SocksUser = socksproxyuser->text().toUtf8();
-    C.SocksPassword = socksproxypass->text().toUtf8();
-    C.Socks5 = socks5butt->isChecked();
-    return C;
-}
-
-void Tconfig_form::ApplySocksProxy(TSocksSettings& Socket) const {
-    ::ApplySocksProxy(ProxyChoice(), Socket);
-}
-
-void Tconfig_form::ApplyHttpProxy(THttpProxySettings& Client) const {
-    ::ApplyHttpProxy(ProxyChoice(), Client);
-}
-
-QByteArray Tconfig_form::MasterHost() const {
-    return HostOf(masterserver->text().trimmed().toUtf8());
-}
-
-QByteArray Tconfig_form::MasterPort() const {
-    return PortOf(masterserver->text().trimmed().toUtf8(), "28900");
-}
-
-QByteArray Tconfig_form::ChatServerHost() const {
-    return HostOf(chatserver->text().trimmed().toUtf8());
-}
-
-QByteArray Tconfig_form::ChatServerPort() const {
-    return PortOf(chatserver->text().trimmed().toUtf8(), "6667");
-}
-
-int Tconfig_form::QueriesAtOnce() const {
-    return queryparallel->value();
+    return QFileInfo(QDir(program_dir->text()).filePath(Settings.Edition().GameExecutable))
+        .isFile();
 }
 
 void Tconfig_form::showEvent(QShowEvent* Event) {
@@ -493,11 +405,11 @@ void Tconfig_form::ok_buttClick() {
     if (!Folder.isEmpty() && !Folder.endsWith(QDir::separator()))
         program_dir->setText(Folder + QDir::separator());
     if (!GameExecutableExists()) {
-        const auto Answer =
-            QMessageBox::question(this, windowTitle(),
-                                  GameExecutable + " not found in " + program_dir->text() +
-                                      "\nDo you want to change the directory?",
-                                  QMessageBox::Yes | QMessageBox::No);
+        const auto Answer = QMessageBox::question(this, windowTitle(),
+                                                  Settings.Edition().GameExecutable +
+                                                      " not found in " + program_dir->text() +
+                                                      "\nDo you want to change the directory?",
+                                                  QMessageBox::Yes | QMessageBox::No);
         if (Answer == QMessageBox::Yes) return;
     }
     accept();
@@ -520,7 +432,8 @@ void Tconfig_form::dirfind_buttClick() {
     findanim->show();
     ++PendingSearches;
     const QStringList Roots = SearchRoots.isEmpty() ? TGameFolderSearch::FixedRoots() : SearchRoots;
-    TreeScanner1->Start(TGameFolderSearch::Candidates(Roots, GameSubdirectory), GameExecutable);
+    TreeScanner1->Start(TGameFolderSearch::Candidates(Roots, Settings.Edition().GameSubdirectory),
+                        Settings.Edition().GameExecutable);
 }
 
 void Tconfig_form::TreeScanner1FileFound(const QString& Folder) {
@@ -533,7 +446,8 @@ void Tconfig_form::TreeScanner1Finished() {
     dirfind_butt->setText("Find");
     program_dir->setPlaceholderText({});
     Searching = false;
-    if (program_dir->text().isEmpty()) ShowMessage(GameExecutable + " was not found");
+    if (program_dir->text().isEmpty())
+        ShowMessage(Settings.Edition().GameExecutable + " was not found");
 }
 
 void Tconfig_form::ShowMessage(const QString& Text) {
@@ -542,14 +456,16 @@ void Tconfig_form::ShowMessage(const QString& Text) {
 
 void Tconfig_form::program_dirButtonClick() {
     const QString Folder = QFileDialog::getExistingDirectory(
-        this, "Select directory containing " + GameExecutable, program_dir->text());
+        this, "Select directory containing " + Settings.Edition().GameExecutable,
+        program_dir->text());
     if (!Folder.isEmpty()) program_dir->setText(QDir::toNativeSeparators(Folder));
 }
 
 void Tconfig_form::about_buttClick() {
     QMessageBox::information(this, "About Scoutly Lite",
-                             "Scoutly Lite\nVersion " + VersionParts.join(QString()) + "\n" +
-                                 Links[lkScoutly].Address);
+                             "Scoutly Lite\nVersion " +
+                                 Settings.Edition().VersionParts.join(QString()) + "\n" +
+                                 Settings.Links[lkScoutly].Address);
 }
 
 void Tconfig_form::useproxiesClick() {
@@ -569,52 +485,11 @@ void Tconfig_form::skinpathboxDropDown() {
 }
 
 void Tconfig_form::skinpathboxChange() {
-    LoadSkin();
+    Settings.LoadSkin(skinpathbox->currentText());
     ApplyColors();
     FireEvent(OnSkinChanged);
 }
 
-bool Tconfig_form::BuildLaunchArguments(const TCustomServer& Server) {
-    LaunchArguments = "+connect " + DisplayText(Server.Address + ':' + Server.GamePort);
-    return true;
-}
-
-void Tconfig_form::LaunchGame(const TCustomServer& Server) {
-    LaunchArguments.clear();
-    const QString Folder = program_dir->text();
-    const QString Executable = QDir(Folder).filePath(GameExecutable);
-    if (!QFileInfo(Executable).isFile()) {
-        QMessageBox::critical(this, "Error",
-                              "The file to launch (" + Folder + GameExecutable +
-                                  ") does not exist, check your configuration");
-        return;
-    }
-    if (!BuildLaunchArguments(Server)) return;
-    // The arguments travel as the one string the game reads on its own platform; no shell
-    // sees them, so nothing in a nick or skin is interpreted.
-    QString Program = Executable;
-    QStringList Arguments{LaunchArguments};
-#ifndef Q_OS_WIN
-    if (GameExecutable.endsWith(".exe", Qt::CaseInsensitive)) {
-        const QString Wine = QStandardPaths::findExecutable("wine");
-        if (Wine.isEmpty()) {
-            QMessageBox::critical(this, "Error",
-                                  "Wine is needed to start " + GameExecutable +
-                                      ": install the wine package and try again.");
-            return;
-        }
-        Program = Wine;
-        Arguments.prepend(Executable);
-    }
-#endif
-    const TRunResult Result = RunProgram(Program, Arguments, Folder);
-    if (!Result.Ok) {
-        QMessageBox::critical(this, "Error", Result.Error);
-        return;
-    }
-    LaunchedProcessId = Result.Value;
-}
-
 void Tconfig_form::getskinshereClick() {
-    OpenURL(Links[lkSkins].Address.toUtf8());
+    OpenURL(Settings.Links[lkSkins].Address.toUtf8());
 }

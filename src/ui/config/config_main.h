@@ -1,12 +1,9 @@
-// The configuration dialog, which is also the program-wide settings object: every window
-// reads its fields and controls. The edition dialog (Tmorrowconfig_form) derives from it.
+// The configuration dialog: shows the settings on its tabs and writes them back when closed.
+// The edition dialog (Tmorrowconfig_form) derives from it.
 #pragma once
 
+#include "config/settings.h"
 #include "ui/config/formstorage.h"
-#include "config/links.h"
-#include "config/skins.h"
-#include "masterlist/customserverlist.h"
-#include "net/proxysettings.h"
 
 #include <QComboBox>
 #include <QDialog>
@@ -24,7 +21,6 @@ class QSpinBox;
 class QTabWidget;
 class QToolButton;
 class TGameFolderSearch;
-class TRegistry;
 
 // A combo box that says when its list is about to open, so the list can be filled then.
 class TDropDownComboBox : public QComboBox {
@@ -38,74 +34,33 @@ public:
 class Tconfig_form : public QDialog {
     Q_OBJECT
 public:
-    // Builds the dialog and sets it up in order: defaults, installation code, links, stored
-    // fields, skin. Call CheckGameFolder next, before any other window is made.
-    template <class T = Tconfig_form> static std::unique_ptr<T> Create(QWidget* Parent = nullptr) {
-        std::unique_ptr<T> Form(new T(Parent));
+    // Builds the dialog over Settings; it shows them when shown and writes them back when
+    // closed. Call CheckGameFolder next, before any other window is made.
+    template <class T = Tconfig_form>
+    static std::unique_ptr<T> Create(TSettings& Settings, QWidget* Parent = nullptr) {
+        std::unique_ptr<T> Form(new T(Settings, Parent));
         Form->FormCreate();
         return Form;
     }
     ~Tconfig_form() override;
 
-    // On a first start, or when the game is not where the folder field says, the dialog
+    // On a first start, or when the game is not where the folder setting says, the dialog
     // opens modally. Returns false when it was needed and the user cancelled it.
     bool CheckGameFolder();
 
-    QString ReadSetting(const QString& Name) const;
-    void WriteSetting(const QString& Name, const QString& Value);
-
-    virtual void SetDefaults();
-    virtual void RestoreSettings();
-    // Fills LaunchArguments for joining Server; false stops the launch.
-    virtual bool BuildLaunchArguments(const TCustomServer& Server);
-    // Starts the game so that it joins Server; failures are said in a message box.
-    virtual void LaunchGame(const TCustomServer& Server);
-    virtual void LoadLinks();
-    virtual void ApplyColors();
+    // The controls show the settings again, whatever was typed and not kept.
+    void RestoreSettings();
+    // The controls' values and the dialog's place go into the settings, which are saved.
     void SaveSettings();
-    void LoadSkin();
+    virtual void ApplyColors();
+    // Whether the game is in the folder the folder field shows.
     bool GameExecutableExists() const;
-    void ApplySocksProxy(TSocksSettings& Socket) const;
-    void ApplyHttpProxy(THttpProxySettings& Client) const;
 
-    // The master server field as host and port (port 28900 unless given).
-    QByteArray MasterHost() const;
-    QByteArray MasterPort() const;
-    // The chat server field as host and port (port 6667 unless given); empty: no chat.
-    QByteArray ChatServerHost() const;
-    QByteArray ChatServerPort() const;
-    int QueriesAtOnce() const;
-
-    // Edition values (SetDefaults).
-    QStringList VersionParts;
-    QByteArray ProductCode;
-    QByteArray MotdHost;
-    QByteArray MotdPort;
-    QByteArray MotdUrl;
-    QByteArray DefaultChannel;
-    TServerListClass ListClass = nullptr;
-    QString GameExecutable;
-    QString GameSubdirectory;
-    QByteArray ChatServer;
-    int BannerInterval = 300000;
-    int TickerInterval = 900000;
-    QString RegistryKey;
-    QString RegistrySubKey;
-    QString FormStorageKey;
-    int LogoMinTop = 224;
-    QString SkinDirectory;
-    TSkinColors Colors;
-
-    TLinks Links;
-    QString InstallCode;
-    QString LaunchArguments;
+    TSettings& Settings;
     bool Searching = false;
     QStringList SearchRoots; // where the folder search looks; empty: the machine's drives
-    qint64 LaunchedProcessId = 0;
-    std::unique_ptr<TRegistry> Registry;
 
-    // What the main window does when a setting takes effect at once.
-    std::function<void()> OnLinksLoaded;         // relabel the link buttons
+    // What the main window does when a choice takes effect at once.
     std::function<void(bool)> OnTaskbarChanged;  // tray icon instead of taskbar button
     std::function<void(bool)> OnBannersDisabled; // hide the banner at once
     std::function<void()> OnSkinChanged;         // recolour every window
@@ -165,7 +120,7 @@ public:
     QProgressBar* findanim;
 
 protected:
-    explicit Tconfig_form(QWidget* Parent);
+    Tconfig_form(TSettings& Settings, QWidget* Parent);
     virtual void FormCreate();
     void showEvent(QShowEvent* Event) override;
     void done(int Result) override;
@@ -194,11 +149,8 @@ private:
     void BuildSkinsTab();
     void BuildButtonColumn();
     void RegisterStoredFields();
-    TProxyChoice ProxyChoice() const;
-    QString RegistryPath() const { return RegistryKey + RegistrySubKey; }
-    bool WrittenSinceLoad = false;
     int PendingSearches = 0; // a cancelled walk still reports its end
 };
 
-// The program-wide settings object, set by FormCreate.
+// Until every window gets the settings from the program's entry.
 extern Tconfig_form* config_form;

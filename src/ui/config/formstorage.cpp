@@ -1,7 +1,5 @@
 #include "ui/config/formstorage.h"
 
-#include "config/settingsstore.h"
-
 #include <QAbstractButton>
 #include <QComboBox>
 #include <QGuiApplication>
@@ -16,16 +14,8 @@ QString BoolText(bool Value) {
 }
 } // namespace
 
-void TFormStorage::Add(QWidget* Control, const QString& Default) {
-    Entries.append({Control, Default});
-}
-
-QString TFormStorage::PropertyOf(const QWidget* Control) {
-    if (qobject_cast<const QAbstractButton*>(Control)) return QStringLiteral("Checked");
-    if (auto* Combo = qobject_cast<const QComboBox*>(Control))
-        return Combo->isEditable() ? QStringLiteral("Text") : QStringLiteral("ItemIndex");
-    if (qobject_cast<const QSpinBox*>(Control)) return QStringLiteral("Value");
-    return QStringLiteral("Text");
+void TFormStorage::Add(QWidget* Control, TField Field) {
+    Entries.append({Control, Field});
 }
 
 QString TFormStorage::ValueOf(const QWidget* Control) {
@@ -60,26 +50,19 @@ void TFormStorage::SetValue(QWidget* Control, const QString& Value) {
     }
 }
 
-void TFormStorage::Restore(const TRegistry& Registry, const QString& Key) const {
-    for (const TEntry& E : Entries) {
-        const QString Name = E.Control->objectName() + '_' + PropertyOf(E.Control);
-        SetValue(E.Control,
-                 Registry.ValueExists(Key, Name) ? Registry.ReadString(Key, Name) : E.Default);
-    }
+void TFormStorage::Restore(const TSettings& Settings) const {
+    for (const TEntry& E : Entries)
+        SetValue(E.Control, Settings.Value(E.Field));
     // Back where the user left it, as long as that is still on a screen.
     bool OkLeft = false, OkTop = false;
-    const QString Prefix = Form->objectName() + '_';
-    const QPoint Position(Registry.ReadString(Key, Prefix + "Left").toInt(&OkLeft),
-                          Registry.ReadString(Key, Prefix + "Top").toInt(&OkTop));
+    const QPoint Position(Settings.Value(TField::FormLeft).toInt(&OkLeft),
+                          Settings.Value(TField::FormTop).toInt(&OkTop));
     if (OkLeft && OkTop && QGuiApplication::screenAt(Position)) Form->move(Position);
 }
 
-void TFormStorage::Save(TRegistry& Registry, const QString& Key) const {
+void TFormStorage::Save(TSettings& Settings) const {
     for (const TEntry& E : Entries)
-        Registry.WriteString(Key, E.Control->objectName() + '_' + PropertyOf(E.Control),
-                             ValueOf(E.Control));
-    const QString Prefix = Form->objectName() + '_';
-    Registry.WriteString(Key, Prefix + "Left", QString::number(Form->x()));
-    Registry.WriteString(Key, Prefix + "Top", QString::number(Form->y()));
-    Registry.Flush();
+        Settings.SetValue(E.Field, ValueOf(E.Control));
+    Settings.SetValue(TField::FormLeft, QString::number(Form->x()));
+    Settings.SetValue(TField::FormTop, QString::number(Form->y()));
 }

@@ -1,32 +1,34 @@
-// Keeps chosen control properties of a window in the store: one string value per control
-// property, named control + "_" + property ("nick_Text", "chatconnect_Checked" = "True").
+// Ties a dialog's controls to settings fields: the controls show the fields' stored text
+// ("True"/"False" for switches, digits for numbers) and write it back.
 #pragma once
+
+#include "config/settings.h"
 
 #include <QList>
 #include <QString>
 
 class QWidget;
-class TRegistry;
 
 class TFormStorage {
 public:
     explicit TFormStorage(QWidget* Form) : Form(Form) {}
 
-    // The property follows the control's kind: Checked for check boxes and radio buttons,
-    // Text for line edits and editable combo boxes, ItemIndex for other combo boxes, Value
-    // for spin boxes. Default is the stored form of the design value.
-    void Add(QWidget* Control, const QString& Default);
-    void Restore(const TRegistry& Registry, const QString& Key) const;
-    void Save(TRegistry& Registry, const QString& Key) const;
+    void Add(QWidget* Control, TField Field);
+    // The controls and the form's place from Settings (FormLeft, FormTop).
+    void Restore(const TSettings& Settings) const;
+    // The controls' values and the form's place into Settings; the caller saves them.
+    void Save(TSettings& Settings) const;
 
-    static QString PropertyOf(const QWidget* Control);
+    // The property kept follows the control's kind: checked state for buttons, text for line
+    // edits and editable combo boxes, the item index for other combo boxes, the value of a
+    // spin box.
     static QString ValueOf(const QWidget* Control);
     static void SetValue(QWidget* Control, const QString& Value);
 
 private:
     struct TEntry {
         QWidget* Control;
-        QString Default;
+        TField Field;
     };
     QWidget* Form;
     QList<TEntry> Entries;

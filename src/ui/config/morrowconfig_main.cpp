@@ -1,8 +1,6 @@
 #include "ui/config/morrowconfig_main.h"
 
-#include "config/paths.h"
 #include "config/playerclasses.h"
-#include "net/netutils.h"
 
 #include <QFormLayout>
 #include <QLabel>
@@ -26,7 +24,8 @@ void ReplaceItems(QComboBox* Box, const QStringList& Items) {
 }
 } // namespace
 
-Tmorrowconfig_form::Tmorrowconfig_form(QWidget* Parent) : Tconfig_form(Parent) {
+Tmorrowconfig_form::Tmorrowconfig_form(TSettings& Settings, QWidget* Parent)
+    : Tconfig_form(Settings, Parent) {
     // The edition hides the connection type, the real name and the skins tab.
     speedlabel->hide();
     speedbox->hide();
@@ -54,33 +53,8 @@ Tmorrowconfig_form::Tmorrowconfig_form(QWidget* Parent) : Tconfig_form(Parent) {
     Layout->addLayout(Form);
     Layout->addWidget(Note);
     Layout->addStretch();
-    Storage.Add(skinbox, {});
-    Storage.Add(modelbox, {});
-}
-
-void Tmorrowconfig_form::SetDefaults() {
-    Tconfig_form::SetDefaults();
-    VersionParts = {"03", "01", "04"};
-    ProductCode = "tarnwick";
-    MotdHost = "motd.scoutly.example";
-    DefaultChannel = "#morrow";
-    ListClass = &TSQPMorrowServerList::Class;
-    GameExecutable = "morrow.exe";
-    GameSubdirectory = "morrow/system";
-    RegistryKey = "Software\\Scoutly\\tarnwick\\morrow";
-    RegistrySubKey.clear();
-    FormStorageKey = "Software\\Scoutly\\tarnwick\\morrow\\config";
-    Colors = TSkinColors{};
-}
-
-bool Tmorrowconfig_form::BuildLaunchArguments(const TCustomServer& Server) {
-    // Values go in as typed: the game reads them up to the next "?".
-    LaunchArguments = DisplayText(Server.Address + ':' + Server.GamePort);
-    if (!nick->text().isEmpty()) LaunchArguments += "?name=" + nick->text();
-    if (!modelbox->currentText().isEmpty())
-        LaunchArguments += "?class=Morrowi." + modelbox->currentText();
-    if (!skinbox->currentText().isEmpty()) LaunchArguments += "?skin=" + skinbox->currentText();
-    return true;
+    Storage.Add(skinbox, TField::PlayerSkin);
+    Storage.Add(modelbox, TField::PlayerModel);
 }
 
 void Tmorrowconfig_form::modelboxDropDown() {

@@ -1,6 +1,5 @@
 #include "ui/news/motd_main.h"
 
-#include "ui/config/config_main.h"
 #include "config/paths.h"
 #include "config/settingsstore.h"
 #include "config/skins.h"
@@ -9,8 +8,9 @@
 #include "net/netutils.h"
 #include "portal/motd.h"
 #include "portal/rtfhtml.h"
-#include "ui/widgets/dockarea.h"
+#include "ui/config/config_main.h"
 #include "ui/shell/sc_main.h"
+#include "ui/widgets/dockarea.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -55,12 +55,13 @@ void EndProgram() {
 
 QByteArray StoredOr(const char* Name, const QByteArray& Default) {
     if (!config_form) return Default;
-    const QString Value = config_form->ReadSetting(QLatin1String(Name)).trimmed();
+    const QString Value = config_form->Settings.Stored(QLatin1String(Name)).trimmed();
     return Value.isEmpty() ? Default : Value.toUtf8();
 }
 
 QByteArray VersionText() {
-    return config_form ? config_form->VersionParts.join(QString()).toLatin1() : QByteArray();
+    return config_form ? config_form->Settings.Edition().VersionParts.join(QString()).toLatin1()
+                       : QByteArray();
 }
 } // namespace
 
@@ -119,7 +120,7 @@ void Tmotd_form::FormDestroy() {
 }
 
 void Tmotd_form::ApplyColors() {
-    if (config_form) ApplyColors(config_form->Colors);
+    if (config_form) ApplyColors(config_form->Settings.Colors);
 }
 
 void Tmotd_form::ApplyColors(const TSkinColors& Colors) {
@@ -131,15 +132,18 @@ void Tmotd_form::ApplyColors(const TSkinColors& Colors) {
 }
 
 QByteArray Tmotd_form::MotdHost() const {
-    return StoredOr("motdhost", config_form ? config_form->MotdHost : QByteArray());
+    return StoredOr("motdhost",
+                    config_form ? config_form->Settings.Edition().MotdHost : QByteArray());
 }
 
 QByteArray Tmotd_form::MotdPort() const {
-    return StoredOr("motdport", config_form ? config_form->MotdPort : QByteArray("25636"));
+    return StoredOr("motdport",
+                    config_form ? config_form->Settings.Edition().MotdPort : QByteArray("25636"));
 }
 
 QByteArray Tmotd_form::MotdUrl() const {
-    return StoredOr("motdurl", config_form ? config_form->MotdUrl : QByteArray());
+    return StoredOr("motdurl",
+                    config_form ? config_form->Settings.Edition().MotdUrl : QByteArray());
 }
 
 // ---- the exchange ---------------------------------------------------------------------------
@@ -148,16 +152,16 @@ void Tmotd_form::RequestMotd() {
     if (!config_form) return;
     TMotdRequestFields Fields;
     Fields.Version = VersionText();
-    Fields.Product = config_form->ProductCode;
-    Fields.Email = config_form->email->text().toUtf8();
-    Fields.InstallCode = config_form->InstallCode.toLatin1();
-    Fields.Notify = config_form->notify_box->isChecked();
-    Fields.RealName = config_form->realname->text().toUtf8();
-    Fields.Age = config_form->age->text().toUtf8();
-    Fields.Zip = config_form->zip->text().toUtf8();
+    Fields.Product = config_form->Settings.Edition().ProductCode;
+    Fields.Email = config_form->Settings.Value(TField::Email).toUtf8();
+    Fields.InstallCode = config_form->Settings.InstallCode.toLatin1();
+    Fields.Notify = config_form->Settings.Flag(TField::Notify);
+    Fields.RealName = config_form->Settings.Value(TField::RealName).toUtf8();
+    Fields.Age = config_form->Settings.Value(TField::Age).toUtf8();
+    Fields.Zip = config_form->Settings.Value(TField::Zip).toUtf8();
     const QByteArray Request = MotdRequest(Fields);
     LookUpReportAddress();
-    if (config_form->udpmotdbutt->isChecked()) {
+    if (config_form->Settings.Flag(TField::UdpMotd)) {
         UDPmotdcli->Host = MotdHost();
         UDPmotdcli->Port = MotdPort();
         if (UDPmotdcli->Open()) UDPmotdcli->SendText(Request);
@@ -166,7 +170,7 @@ void Tmotd_form::RequestMotd() {
     Httpmotdcli->URL = MotdUrl() + UrlEncode(Request);
     Httpmotdcli->RcvdStream = nullptr;
     Receiving = false;
-    config_form->ApplyHttpProxy(*Httpmotdcli);
+    config_form->Settings.ApplyHttpProxy(*Httpmotdcli);
     Httpmotdcli->GetASync();
 }
 
@@ -216,9 +220,9 @@ void Tmotd_form::Handle(const QByteArray& Reply) {
     ShowMessage(R);
     const QString Sum = QString::number(R.Checksum);
     // An unchanged message stays in the background tab.
-    if (!config_form || Sum != config_form->ReadSetting("motdck") || R.Expired) {
+    if (!config_form || Sum != config_form->Settings.Stored("motdck") || R.Expired) {
         BringForward();
-        if (config_form) config_form->WriteSetting("motdck", Sum);
+        if (config_form) config_form->Settings.Store("motdck", Sum);
     }
     if (!Headers.isEmpty()) ApplyHeaders(R.Expired);
 }
@@ -275,13 +279,15 @@ void Tmotd_form::BringForward() {
 
 void Tmotd_form::ApplyHeaders(bool Expired) {
     const bool NewVersion = MotdOffersUpdate(Headers);
-    if (config_form && config_form->Registry) {
-        const QString Key = config_form->RegistryKey + config_form->RegistrySubKey;
+    if (config_form) {
+        const QString Key = config_form->Settings.Edition().RegistryKey +
+                            config_form->Settings.Edition().RegistrySubKey;
         // One write of the store for the whole reply, however many lines it has.
         for (const auto& [Name, Value] : MotdSettings(Headers))
-            config_form->Registry->WriteString(Key, DisplayText(Name), DisplayText(Value));
-        config_form->Registry->Flush();
-        config_form->LoadLinks();
+            config_form->Settings.Registry().WriteString(Key, DisplayText(Name),
+                                                         DisplayText(Value));
+        config_form->Settings.Registry().Flush();
+        config_form->Settings.LoadLinks();
     }
     OfferUpdate(Expired, NewVersion);
 }
@@ -300,7 +306,8 @@ bool Tmotd_form::OfferUpdate(bool Expired, bool NewVersion) {
             if (!Self || RunUpdater()) return true;
         }
         if (!Self) return true;
-        const QString Download = config_form ? config_form->Links[lkDownload].Address : QString();
+        const QString Download =
+            config_form ? config_form->Settings.Links[lkDownload].Address : QString();
         if (Ask("This program has expired. You must download a newer version\nA new version may "
                 "be available at: " +
                 Download + "\nWould you like to go there now?"))
@@ -327,8 +334,9 @@ bool Tmotd_form::RunUpdater() {
     // any end of the program, instead of being lost to an abrupt exit.
     if (sc_form) sc_form->SaveFavorites();
     if (config_form) config_form->SaveSettings();
-    const QString Key =
-        config_form ? config_form->RegistryKey + config_form->RegistrySubKey : QString();
+    const QString Key = config_form ? config_form->Settings.Edition().RegistryKey +
+                                          config_form->Settings.Edition().RegistrySubKey
+                                    : QString();
     const TRunResult Result = RunProgram(Path, {Key});
     if (!Result.Ok) {
         ShowError(Result.Error);
@@ -385,9 +393,10 @@ void Tmotd_form::SendUsageReport() {
     const qint64 Now = TickCount();
     const qint64 Active =
         sc_form->ActiveTime + (sc_form->RestoreTick ? Now - sc_form->RestoreTick : 0);
-    const QByteArray Report = MotdUsageReport(
-        VersionText(), config_form->ProductCode, config_form->InstallCode.toLatin1(),
-        MotdMinutes(Now - sc_form->StartTick), MotdMinutes(Active));
+    const QByteArray Report =
+        MotdUsageReport(VersionText(), config_form->Settings.Edition().ProductCode,
+                        config_form->Settings.InstallCode.toLatin1(),
+                        MotdMinutes(Now - sc_form->StartTick), MotdMinutes(Active));
     QByteArray Host = MotdHost();
     if (Host == ReportHost && !ReportAddress.isEmpty()) Host = ReportAddress;
     // A name still unresolved now would be looked up after the program is gone.

@@ -1,17 +1,16 @@
 #include "ui/shell/sc_main.h"
 
-#include "ui/shell/info_main.h"
-#include "ui/news/motd_main.h"
-#include "ui/config/config_main.h"
 #include "config/favorites.h"
 #include "config/paths.h"
 #include "config/settingsstore.h"
 #include "net/http.h"
 #include "net/netutils.h"
-#include "ui/widgets/dockarea.h"
+#include "ui/config/config_main.h"
+#include "ui/news/motd_main.h"
+#include "ui/shell/info_main.h"
 #include "ui/shell/newsticker.h"
 #include "ui/shell/serverview.h"
-#include "ui/shell/tip_main.h"
+#include "ui/widgets/dockarea.h"
 
 #include <QAction>
 #include <QApplication>
@@ -22,6 +21,7 @@
 #include <QDialogButtonBox>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -34,6 +34,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStandardPaths>
 #include <QStatusBar>
 #include <QStyle>
 #include <QSystemTrayIcon>
@@ -45,6 +46,44 @@
 Tsc_form* sc_form = nullptr;
 
 namespace {
+void LaunchGame(QWidget* Window, const TSettings& Settings, const TCustomServer& Server) {
+    const TEdition& Ed = Settings.Edition();
+    const QString Folder = Settings.GameFolder();
+    const QString Executable = QDir(Folder).filePath(Ed.GameExecutable);
+    if (!QFileInfo(Executable).isFile()) {
+        QMessageBox::critical(Window, "Error",
+                              "The file to launch (" + Folder + Ed.GameExecutable +
+                                  ") does not exist, check your configuration");
+        return;
+    }
+    QString Arguments;
+    if (Ed.PlayerLook) {
+        Arguments = DisplayText(Server.Address + ':' + Server.GamePort);
+        const QString Model = Settings.Value(TField::PlayerModel);
+        const QString Skin = Settings.Value(TField::PlayerSkin);
+        if (!Settings.Nick().isEmpty()) Arguments += "?name=" + Settings.Nick();
+        if (!Model.isEmpty()) Arguments += "?class=Morrowi." + Model;
+        if (!Skin.isEmpty()) Arguments += "?skin=" + Skin;
+    } else {
+        Arguments = "+connect " + DisplayText(Server.Address + ':' + Server.GamePort);
+    }
+    QString Program = Executable;
+    QStringList List{Arguments};
+    if (Ed.GameExecutable.endsWith(".exe", Qt::CaseInsensitive)) {
+        const QString Wine = QStandardPaths::findExecutable("wine");
+        if (Wine.isEmpty()) {
+            QMessageBox::critical(Window, "Error",
+                                  "Wine is needed to start " + Ed.GameExecutable +
+                                      ": install the wine package and try again.");
+            return;
+        }
+        Program = Wine;
+        List.prepend(Executable);
+    }
+    const TRunResult Result = RunProgram(Program, List, Folder);
+    if (!Result.Ok) QMessageBox::critical(Window, "Error", Result.Error);
+}
+
 // Where the list view keeps its column widths and sort, as it always has.
 const QString ListLayoutKey = "Software\\Scoutly\\ScoutlyLite\\config";
 
@@ -252,14 +291,19 @@ void Tsc_form::BuildActions() {
 }
 
 std::unique_ptr<Tconfig_form> Tsc_form::CreateConfigForm() {
-    return Tconfig_form::Create();
+    return Tconfig_form::Create(*Settings);
+}
+
+TEdition Tsc_form::SettingsEdition() const {
+    return TEdition::Generic();
 }
 
 void Tsc_form::FormCreate() {
     sc_form = this;
+    Settings = std::make_unique<TSettings>(SettingsEdition());
     config = CreateConfigForm();
     config->CheckGameFolder();
-    config->OnLinksLoaded = [this] { ApplyLinkButtons(); };
+    Settings->OnLinksLoaded = [this] { ApplyLinkButtons(); };
     config->OnTaskbarChanged = [this](bool) { ApplyTray(); };
     config->OnBannersDisabled = [this](bool Off) {
         if (Off) HideBanner();
@@ -272,7 +316,7 @@ void Tsc_form::FormCreate() {
     ActiveTime = 0;
     RestoreTick = StartTick;
     BannerBusy = false;
-    ServerList = config->ListClass->Create();
+    ServerList = Settings->Edition().ListClass->Create();
     if (auto* Generic = qobject_cast<TSQPGenericList*>(ServerList.get()))
         Generic->SetGameName("morrow");
     ServerList->OnComplete = [this](TCustomServerList* L) { ListUpdatesComplete(L); };
@@ -284,9 +328,10 @@ void Tsc_form::FormCreate() {
     };
     UpdateExisting = false;
     Updating = false;
-    serverview->RestoreLayout(*config->Registry, ListLayoutKey);
+    serverview->RestoreLayout(Settings->Registry(), ListLayoutKey);
     FavoritesFile =
-        QDir(UserDataDir()).filePath(QString::fromLatin1(config->ProductCode) + "favors.txt");
+        QDir(UserDataDir())
+            .filePath(QString::fromLatin1(Settings->Edition().ProductCode) + "favors.txt");
     LoadFavorites();
 }
 
@@ -325,7 +370,7 @@ void Tsc_form::SetupColumns() {
 }
 
 void Tsc_form::ApplySkin(bool All) {
-    const TSkinColors& Colors = config->Colors;
+    const TSkinColors& Colors = Settings->Colors;
     setPalette(SkinPalette(Colors, style()->standardPalette()));
     QPalette Top = toppanel->palette();
     Top.setColor(QPalette::Window, ColorOfBGR(Colors.SecondaryColor));
@@ -341,7 +386,7 @@ void Tsc_form::ApplySkin(bool All) {
     const QString Fallback = ProgramDataDir() + "/skins/default/";
     const auto Load = [&](const QString& File) {
         QPixmap Picture;
-        if (!LoadSkinBitmap(Picture, config->SkinDirectory, File))
+        if (!LoadSkinBitmap(Picture, Settings->SkinDirectory, File))
             LoadSkinBitmap(Picture, Fallback, File);
         return Picture;
     };
@@ -367,10 +412,10 @@ void Tsc_form::ApplyLinkButtons() {
         B->setToolTip(L.Hint + "\r\n" + L.Address);
     };
     for (int I = 0; I < LinkButtons.size(); ++I)
-        Apply(LinkButtons[I], config->Links[lkLb1 + I]);
-    Apply(company_butt, config->Links[lkCompany]);
+        Apply(LinkButtons[I], Settings->Links[lkLb1 + I]);
+    Apply(company_butt, Settings->Links[lkCompany]);
     company_butt->setText({});
-    Apply(scly_butt, config->Links[lkScoutly]);
+    Apply(scly_butt, Settings->Links[lkScoutly]);
     scly_butt->setText({});
 }
 
@@ -381,8 +426,8 @@ void Tsc_form::lb1Click(QToolButton* Sender) {
 }
 
 void Tsc_form::mainpanelResize() {
-    scly_butt->move(
-        8, qMax(config ? config->LogoMinTop : 224, mainpanel->height() - scly_butt->height() - 4));
+    scly_butt->move(8, qMax(Settings ? Settings->Edition().LogoMinTop : 224,
+                            mainpanel->height() - scly_butt->height() - 4));
 }
 
 bool Tsc_form::eventFilter(QObject* Watched, QEvent* Event) {
@@ -419,9 +464,9 @@ void Tsc_form::refresh_buttClick() {
     Updating = true;
     UpdateExisting = false;
     // The settings are read at each refresh, so a change in the dialog takes effect at once.
-    ServerList->MasterHost = config->MasterHost();
-    ServerList->MasterPort = config->MasterPort();
-    ServerList->SetMaxOutstanding(config->QueriesAtOnce());
+    ServerList->MasterHost = Settings->MasterHost();
+    ServerList->MasterPort = Settings->MasterPort();
+    ServerList->SetMaxOutstanding(Settings->QueriesAtOnce());
     ServerList->Refresh();
 }
 
@@ -527,7 +572,7 @@ void Tsc_form::LaunchExecute() {
         QMessageBox::information(this, windowTitle(), "You must select a server to launch");
         return;
     }
-    config->LaunchGame(*Selected.first());
+    LaunchGame(this, *Settings, *Selected.first());
 }
 
 void Tsc_form::RefreshSelectedExecute() {
@@ -537,7 +582,7 @@ void Tsc_form::RefreshSelectedExecute() {
     Updating = true;
     refresh_butt->setChecked(true);
     UpdateExisting = true;
-    ServerList->SetMaxOutstanding(config->QueriesAtOnce());
+    ServerList->SetMaxOutstanding(Settings->QueriesAtOnce());
     ServerList->RefreshServers(RefreshTargets);
 }
 
@@ -661,7 +706,7 @@ void Tsc_form::RefreshFavorites() {
     Updating = true;
     refresh_butt->setChecked(true);
     UpdateExisting = false;
-    ServerList->SetMaxOutstanding(config->QueriesAtOnce());
+    ServerList->SetMaxOutstanding(Settings->QueriesAtOnce());
     ServerList->RefreshServers(RefreshTargets);
 }
 
@@ -702,14 +747,12 @@ void Tsc_form::configure_buttClick() {
 }
 
 void Tsc_form::help_buttClick() {
-    if (tip_form) {
-        tip_form->show();
-        tip_form->raise();
-    }
+    FireEvent(OnHelp);
 }
 
 void Tsc_form::ApplyTray() {
-    const bool Tray = config->use_taskbar->isChecked() && QSystemTrayIcon::isSystemTrayAvailable();
+    const bool Tray =
+        Settings->Flag(TField::UseTaskbar) && QSystemTrayIcon::isSystemTrayAvailable();
     if (RxTrayIcon1->icon().isNull()) RxTrayIcon1->setIcon(windowIcon());
     RxTrayIcon1->setVisible(Tray);
 }
@@ -748,7 +791,8 @@ void Tsc_form::FormDestroy() {
     }
     // The news window reports the minutes of use while the counters and settings are here.
     if (motd_form && isAncestorOf(motd_form)) delete motd_form;
-    if (config) serverview->SaveLayout(*config->Registry, ListLayoutKey);
+    if (Settings) serverview->SaveLayout(Settings->Registry(), ListLayoutKey);
+    if (Settings && !Settings->SavedSinceLoad()) Settings->Save();
     config.reset();
     ClearServerView();
     ServerList.reset();

@@ -3,6 +3,7 @@
 // with the progress gauge and the news ticker. The edition window derives from it.
 #pragma once
 
+#include "config/settings.h"
 #include "masterlist/customserverlist.h"
 #include "portal/banner.h"
 
@@ -79,6 +80,8 @@ public:
     QList<TServerRef> SelectedServers() const;
     static QByteArray KeyOf(const TCustomServer& Server);
 
+    std::function<void()> OnHelp; // the tips window
+
     // State
     int FindPosition = -1;
     QString FavoritesFile;
@@ -93,6 +96,7 @@ public:
     std::unique_ptr<TCustomServerList> ServerList;
     QStringList Favorites; // kept sorted, case-insensitively
     std::optional<QList<TServerRef>> SavedServers;
+    std::unique_ptr<TSettings> Settings;
     std::unique_ptr<Tconfig_form> config;
 
     // Set by the program: the tabbed area takes its windows, the first showing is done, every
@@ -141,6 +145,7 @@ protected:
     explicit Tsc_form(QWidget* Parent);
     virtual void FormCreate();
     virtual std::unique_ptr<Tconfig_form> CreateConfigForm();
+    virtual TEdition SettingsEdition() const;
     void showEvent(QShowEvent* Event) override;
     void closeEvent(QCloseEvent* Event) override;
     void changeEvent(QEvent* Event) override;

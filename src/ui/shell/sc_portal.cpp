@@ -60,12 +60,12 @@ void Tsc_form::FetchBanner() {
     }
     if (isMinimized() || !isVisible()) return;
     HideBanner();
-    if (config->disablebanners->isChecked()) return;
+    if (Settings->Flag(TField::DisableBanners)) return;
     bannertimer->stop();
     BannerBusy = true;
     BannerSuffix = NewBannerSuffix(BannerSuffix);
-    bannerclient->URL = config->Links[lkBanner].Text.toUtf8() + BannerSuffix;
-    config->ApplyHttpProxy(*bannerclient);
+    bannerclient->URL = Settings->Links[lkBanner].Text.toUtf8() + BannerSuffix;
+    Settings->ApplyHttpProxy(*bannerclient);
     bannerclient->GetASync();
     bannertimer->start(45000);
 }
@@ -76,7 +76,7 @@ void Tsc_form::ScheduleNextBanner() {
     BannerStream.reset();
     bannerclient->RcvdStream = nullptr;
     if (bannerclient->State() == httpBusy) bannerclient->Abort();
-    bannertimer->start(BannerPeriod(config->BannerInterval));
+    bannertimer->start(BannerPeriod(Settings->BannerInterval));
     BannerBusy = false;
 }
 
@@ -92,7 +92,7 @@ void Tsc_form::bannerclientDocEnd() {
     TBannerImage Picture;
     QString Error;
     // Banners switched off while this one was on its way stay off.
-    if (DocumentComplete(*bannerclient) && !config->disablebanners->isChecked() &&
+    if (DocumentComplete(*bannerclient) && !Settings->Flag(TField::DisableBanners) &&
         DecodeBanner(Data->left(bannerclient->RcvdCount), Picture, Error))
         ShowBanner(Picture);
     ScheduleNextBanner();
@@ -120,7 +120,7 @@ void Tsc_form::bannerFrameTimer() {
 }
 
 void Tsc_form::bannerimgClick() {
-    OpenURL(config->Links[lkBanner].Address.toUtf8() + BannerSuffix);
+    OpenURL(Settings->Links[lkBanner].Address.toUtf8() + BannerSuffix);
 }
 
 void Tsc_form::FetchTicker() {
@@ -130,8 +130,8 @@ void Tsc_form::FetchTicker() {
         scrollerclient->Abort();
     } else {
         scrollertimer->stop();
-        scrollerclient->URL = config->Links[lkScroller].Address.toUtf8();
-        config->ApplyHttpProxy(*scrollerclient);
+        scrollerclient->URL = Settings->Links[lkScroller].Address.toUtf8();
+        Settings->ApplyHttpProxy(*scrollerclient);
         scrollerclient->GetASync();
         scrollertimer->setInterval(45000);
     }
@@ -151,7 +151,7 @@ void Tsc_form::scrollerclientDocEnd() {
     if (!DocumentComplete(*scrollerclient)) return;
     // An empty document is fetched again at the 45 s tick too.
     if (!newsticker->LoadDocument(Data->left(scrollerclient->RcvdCount))) return;
-    scrollertimer->start(config->TickerInterval);
+    scrollertimer->start(Settings->Edition().TickerInterval);
 }
 
 void Tsc_form::newstickerClick() {
@@ -162,4 +162,3 @@ void Tsc_form::newstickerClick() {
     }
     newsticker->SetActive(newsticker->Ticker.Active);
 }
-

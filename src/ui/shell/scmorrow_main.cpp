@@ -10,5 +10,9 @@ Tscmorrow_form::Tscmorrow_form(QWidget* Parent) : Tsc_form(Parent) {
 }
 
 std::unique_ptr<Tconfig_form> Tscmorrow_form::CreateConfigForm() {
-    return Tconfig_form::Create<Tmorrowconfig_form>();
+    return Tconfig_form::Create<Tmorrowconfig_form>(*Settings);
+}
+
+TEdition Tscmorrow_form::SettingsEdition() const {
+    return TEdition::Morrow();
 }

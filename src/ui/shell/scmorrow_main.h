@@ -10,4 +10,5 @@ protected:
     explicit Tscmorrow_form(QWidget* Parent);
     friend class Tsc_form; // Create
     std::unique_ptr<Tconfig_form> CreateConfigForm() override;
+    TEdition SettingsEdition() const override;
 };

@@ -1,6 +1,5 @@
 #include "ui/shell/splash_main.h"
 
-#include "ui/config/config_main.h"
 #include "config/paths.h"
 
 #include <QApplication>
@@ -10,21 +9,14 @@
 #include <QStyle>
 #include <QTimer>
 
-Tsplash_form* splash_form = nullptr;
-
-namespace {
-TSkinColors SkinColors() {
-    return config_form ? config_form->Colors : TSkinColors{};
-}
-} // namespace
-
-Tsplash_form::Tsplash_form(QWidget* Parent) : QWidget(Parent) {
+Tsplash_form::Tsplash_form(const TSkinColors& Colors, QWidget* Parent)
+    : QWidget(Parent), Skin(Colors) {
     setObjectName("splash_form");
     setWindowFlags(Qt::SplashScreen | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
     setFixedSize(ClientWidth, ClientHeight);
-    QPalette Colors = palette();
-    Colors.setColor(QPalette::Window, ColorOfBGR(SkinColors().PrimaryColor));
-    setPalette(Colors);
+    QPalette Background = palette();
+    Background.setColor(QPalette::Window, ColorOfBGR(Skin.PrimaryColor));
+    setPalette(Background);
     setAutoFillBackground(true);
 
     Image1 = new QLabel(this);
@@ -41,12 +33,9 @@ Tsplash_form::Tsplash_form(QWidget* Parent) : QWidget(Parent) {
     connect(closetimer, &QTimer::timeout, this, &Tsplash_form::closetimerTimer);
 }
 
-Tsplash_form::~Tsplash_form() {
-    if (splash_form == this) splash_form = nullptr;
-}
+Tsplash_form::~Tsplash_form() = default;
 
 void Tsplash_form::FormCreate() {
-    splash_form = this;
     Image1->setPixmap(Picture());
     if (const QScreen* Screen = screen())
         setGeometry(
@@ -61,7 +50,6 @@ QPixmap Tsplash_form::Picture() const {
 }
 
 QPixmap Tsplash_form::DrawnPicture(const QString& Edition) const {
-    const TSkinColors Skin = SkinColors();
     QPixmap Picture(ClientWidth, ClientHeight);
     Picture.fill(ColorOfBGR(Skin.PrimaryColor));
     QPainter P(&Picture);

@@ -1,6 +1,8 @@
 // The splash window: the edition's picture, borderless and on top, for a moment at start.
 #pragma once
 
+#include "config/skins.h"
+
 #include <QPixmap>
 #include <QWidget>
 #include <memory>
@@ -11,9 +13,10 @@ class QTimer;
 class Tsplash_form : public QWidget {
     Q_OBJECT
 public:
-    // Builds the window, records it as the program's splash window and shows it.
-    template <class T = Tsplash_form> static std::unique_ptr<T> Create(QWidget* Parent = nullptr) {
-        std::unique_ptr<T> Form(new T(Parent));
+    // Builds the window in the skin's Colors and shows it.
+    template <class T = Tsplash_form>
+    static std::unique_ptr<T> Create(const TSkinColors& Colors, QWidget* Parent = nullptr) {
+        std::unique_ptr<T> Form(new T(Colors, Parent));
         Form->FormCreate();
         return Form;
     }
@@ -25,7 +28,7 @@ public:
     QTimer* closetimer;
 
 protected:
-    explicit Tsplash_form(QWidget* Parent);
+    Tsplash_form(const TSkinColors& Colors, QWidget* Parent);
     virtual void FormCreate();
     // The picture the window shows; the base draws the program's name.
     virtual QPixmap Picture() const;
@@ -35,6 +38,7 @@ protected:
     void closetimerTimer();
 
 private:
+    TSkinColors Skin;
     bool Shown = false;
 };
 
@@ -45,6 +49,3 @@ protected:
     friend class Tsplash_form; // Create
     QPixmap Picture() const override;
 };
-
-// The program's splash window while it exists, set by FormCreate.
-extern Tsplash_form* splash_form;

@@ -1,6 +1,6 @@
 #include "ui/shell/tip_main.h"
 
-#include "ui/config/config_main.h"
+#include "config/settings.h"
 #include "net/netutils.h"
 
 #include <QApplication>
@@ -14,8 +14,6 @@
 #include <QScreen>
 #include <QStyle>
 #include <QVBoxLayout>
-
-Ttip_form* tip_form = nullptr;
 
 namespace {
 
@@ -111,13 +109,9 @@ QFont TitleFont(const QFont& Base) {
     return F;
 }
 
-void OpenLink(int Index) {
-    if (config_form) OpenURL(config_form->Links[Index].Address.toUtf8());
-}
-
 } // namespace
 
-Ttip_form::Ttip_form(QWidget* Parent) : QDialog(Parent) {
+Ttip_form::Ttip_form(TSettings& Settings, QWidget* Parent) : QDialog(Parent), Settings(Settings) {
     setObjectName("tip_form");
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
                    Qt::WindowStaysOnTopHint | Qt::MSWindowsFixedSizeDialogHint);
@@ -194,12 +188,9 @@ Ttip_form::Ttip_form(QWidget* Parent) : QDialog(Parent) {
     connect(close_butt, &QPushButton::clicked, this, &Ttip_form::close_buttClick);
 }
 
-Ttip_form::~Ttip_form() {
-    if (tip_form == this) tip_form = nullptr;
-}
+Ttip_form::~Ttip_form() = default;
 
 void Ttip_form::FormCreate(const QString& Title) {
-    tip_form = this;
     BuildTips();
     const QString Name = Title.isEmpty() ? QApplication::applicationDisplayName() : Title;
     setWindowTitle(Name + QStringLiteral(" Tips"));
@@ -211,7 +202,7 @@ void Ttip_form::FormCreate(const QString& Title) {
         Heading.setPixelSize(Heading.pixelSize() - 1);
         toplabel->setFont(Heading);
     }
-    const QString Setting = config_form ? config_form->ReadSetting(QStringLiteral("showtips")) : "";
+    const QString Setting = Settings.Stored(QStringLiteral("showtips"));
     showtips->setChecked(Setting.isEmpty());
     // The client area is centred; move() would place the frame, whose size is not known yet.
     if (const QScreen* Screen = screen())
@@ -246,13 +237,16 @@ void Ttip_form::BuildTips() {
 }
 
 void Ttip_form::showtipsClick() {
-    if (config_form)
-        config_form->WriteSetting(QStringLiteral("showtips"),
-                                  showtips->isChecked() ? QString() : QStringLiteral("X"));
+    Settings.Store(QStringLiteral("showtips"),
+                   showtips->isChecked() ? QString() : QStringLiteral("X"));
 }
 
 void Ttip_form::close_buttClick() {
     close();
+}
+
+void Ttip_form::OpenLink(int Index) const {
+    OpenURL(Settings.Links[Index].Address.toUtf8());
 }
 
 void Ttip_form::helplabelClick() {

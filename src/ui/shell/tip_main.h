@@ -7,6 +7,7 @@
 #include <memory>
 
 class QCheckBox;
+class TSettings;
 class QFrame;
 class QLabel;
 class QPushButton;
@@ -15,12 +16,12 @@ class QVBoxLayout;
 class Ttip_form : public QDialog {
     Q_OBJECT
 public:
-    // Builds the window and records it as the program's tips window; it shows at once unless
-    // the user turned the tips off. Title names the program in the captions (the application's
-    // display name when empty).
+    // Builds the window; it shows at once unless the user turned the tips off in Settings.
+    // Title names the program in the captions (the application's display name when empty).
     template <class T = Ttip_form>
-    static std::unique_ptr<T> Create(QWidget* Parent = nullptr, const QString& Title = {}) {
-        std::unique_ptr<T> Form(new T(Parent));
+    static std::unique_ptr<T> Create(TSettings& Settings, QWidget* Parent = nullptr,
+                                     const QString& Title = {}) {
+        std::unique_ptr<T> Form(new T(Settings, Parent));
         Form->FormCreate(Title);
         return Form;
     }
@@ -39,7 +40,7 @@ public:
     QPushButton* close_butt;
 
 protected:
-    explicit Ttip_form(QWidget* Parent);
+    Ttip_form(TSettings& Settings, QWidget* Parent);
     virtual void FormCreate(const QString& Title);
     // Each tip as its lines; the window puts "• " before the first and two blanks before the
     // others.
@@ -50,6 +51,9 @@ protected:
     void close_buttClick();
     void helplabelClick();
     void commentslabelClick();
+    void OpenLink(int Index) const;
+
+    TSettings& Settings;
 
 private:
     QVBoxLayout* TipLines; // between the title's line and the links
@@ -62,6 +66,3 @@ protected:
     using Ttip_form::Ttip_form;
     friend class Ttip_form; // Create
 };
-
-// The program's tips window while it exists, set by FormCreate.
-extern Ttip_form* tip_form;
