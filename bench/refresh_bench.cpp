@@ -1,6 +1,6 @@
 // A whole refresh through the list engine: lab master and game servers on their own thread,
 // the engine on this one. Silent servers dominate: each holds a query slot for two attempts of
-// 2 s, so the designed bound is silent servers / queries in flight x 4 s.
+// 2 s, so a refresh takes at most silent servers / queries in flight x 4 s.
 #include "benchclock.h"
 #include "labgameserver.h"
 #include "labmaster.h"

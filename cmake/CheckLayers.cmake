@@ -27,7 +27,7 @@ function(scoutly_check_layers SRC)
   endforeach()
   if(Faults)
     list(JOIN Faults "\n  " Text)
-    message(WARNING "Layering broken (core includes a window, or a window room includes "
+    message(FATAL_ERROR "Layering broken (core includes a window, or a window room includes "
                         "another):\n  ${Text}")
   endif()
 endfunction()

@@ -55,7 +55,6 @@ void TestChannelList::init() {
 
 void TestChannelList::cleanup() {
     Form.reset();
-    QVERIFY(!channellist_form);
 }
 
 void TestChannelList::List(const TChannels& Channels) {

@@ -1,18 +1,18 @@
 // The chat as the program runs it (main window, chat module, docked chat windows, channel
 // list) against a real ngircd, with a raw IRC client as the other person.
 #include "boxanswer.h"
-#include "ui/widgets/CRTEdit.h"
+#include "chat/ircpal.h"
+#include "config/settings.h"
+#include "config/settingsstore.h"
+#include "peers/ngircd.h"
+#include "ui/app/program.h"
 #include "ui/chat/channellist_main.h"
 #include "ui/chat/chat_main.h"
 #include "ui/chat/chatmod_main.h"
 #include "ui/chat/dcc_main.h"
-#include "ui/shell/info_main.h"
-#include "ui/config/config_main.h"
-#include "config/settingsstore.h"
-#include "peers/ngircd.h"
-#include "ui/widgets/dockarea.h"
-#include "ui/app/program.h"
 #include "ui/shell/scmorrow_main.h"
+#include "ui/widgets/CRTEdit.h"
+#include "ui/widgets/dockarea.h"
 
 #include <QCheckBox>
 #include <QLabel>
@@ -28,41 +28,6 @@
 namespace {
 
 const QString FieldsKey = "Software\\Scoutly\\tarnwick\\morrow\\config";
-
-// The other person: a plain socket speaking IRC.
-struct TPal {
-    QTcpSocket Socket;
-    QList<QByteArray> Lines;
-    QByteArray Pending;
-    bool Open(quint16 Port, const QByteArray& Nick) {
-        QObject::connect(&Socket, &QTcpSocket::readyRead, [this] {
-            Pending += Socket.readAll();
-            qsizetype End;
-            while ((End = Pending.indexOf("\r\n")) >= 0) {
-                const QByteArray Line = Pending.left(End);
-                Pending.remove(0, End + 2);
-                if (Line.startsWith("PING ")) Send("PONG " + Line.mid(5));
-                Lines << Line;
-            }
-        });
-        Socket.connectToHost(QHostAddress::LocalHost, Port);
-        if (!Socket.waitForConnected(3000)) return false;
-        Send("NICK " + Nick);
-        Send("USER " + Nick + " 0 * :" + Nick);
-        return Wait(" 001 ");
-    }
-    void Send(const QByteArray& Line) {
-        Socket.write(Line + "\r\n");
-        Socket.flush();
-    }
-    bool Wait(const QByteArray& Part, int Ms = 5000) {
-        return QTest::qWaitFor([&] { return Got(Part); }, Ms);
-    }
-    bool Got(const QByteArray& Part) const {
-        return std::any_of(Lines.begin(), Lines.end(),
-                           [&](const QByteArray& L) { return L.contains(Part); });
-    }
-};
 
 // The text and colour of a window's lines.
 QStringList LinesOf(const Tchat_form* W) {
@@ -106,13 +71,14 @@ private slots:
     void foreignText();
     void fileOffered();
     void fileSent();
+    void closeLeavesChannel();
 
 private:
     std::unique_ptr<TProgramWindows> Open(const QByteArray& Nick, const QString& Home = {});
     // As "tester", once the home channel's window is up; null when it never comes.
     std::unique_ptr<TProgramWindows> OpenInChannel();
     // "pal" joins #morrow and the window lists him.
-    bool PalJoins(TPal& Pal);
+    bool PalJoins(TPal& Pal, const TProgramWindows& P);
     TPeer Server;
     std::unique_ptr<QTemporaryDir> HomeDir;
 };
@@ -128,14 +94,14 @@ void TestChat::cleanup() {
 
 std::unique_ptr<TProgramWindows> TestChat::OpenInChannel() {
     auto P = Open("tester");
-    if (!QTest::qWaitFor([] { return chat_form->windowTitle() == "#morrow"; }, 10000)) return {};
+    if (!QTest::qWaitFor([&P] { return P->Chat->windowTitle() == "#morrow"; }, 10000)) return {};
     return P;
 }
 
-bool TestChat::PalJoins(TPal& Pal) {
+bool TestChat::PalJoins(TPal& Pal, const TProgramWindows& P) {
     if (!Pal.Open(Server.Port, "pal")) return false;
     Pal.Send("JOIN #morrow");
-    return QTest::qWaitFor([] { return chat_form->name_box->count() == 2; }, 5000);
+    return QTest::qWaitFor([&P] { return P.Chat->name_box->count() == 2; }, 5000);
 }
 
 std::unique_ptr<TProgramWindows> TestChat::Open(const QByteArray& Nick, const QString& Home) {
@@ -160,13 +126,13 @@ std::unique_ptr<TProgramWindows> TestChat::Open(const QByteArray& Nick, const QS
 void TestChat::connectsAndJoinsDefaultChannel() {
     auto P = OpenInChannel();
     QVERIFY(P);
-    QVERIFY(HasLine(chat_form, "*** You are now chatting in #morrow"));
-    QCOMPARE(ColorOf(chat_form, "*** You are now chatting in #morrow"), QColor(0xFF, 0x80, 0));
-    QVERIFY(LinesOf(chat_form).filter(QRegularExpression("^\\*\\*\\* .*[Ww]elcome")).size() > 0);
-    QVERIFY(chat_form->connect_butt->isChecked());
-    QCOMPARE(chat_form->name_box->count(), 1);
-    QCOMPARE(chat_form->name_box->item(0)->text(), QString("@tester"));
-    QCOMPARE(CurrentChatWindow, chat_form);
+    QVERIFY(HasLine(P->Chat, "*** You are now chatting in #morrow"));
+    QCOMPARE(ColorOf(P->Chat, "*** You are now chatting in #morrow"), QColor(0xFF, 0x80, 0));
+    QVERIFY(LinesOf(P->Chat).filter(QRegularExpression("^\\*\\*\\* .*[Ww]elcome")).size() > 0);
+    QVERIFY(P->Chat->connect_butt->isChecked());
+    QCOMPARE(P->Chat->name_box->count(), 1);
+    QCOMPARE(P->Chat->name_box->item(0)->text(), QString("@tester"));
+    QCOMPARE(P->ChatModule->CurrentChatWindow(), P->Chat);
 }
 
 void TestChat::messagesBothWays() {
@@ -175,28 +141,28 @@ void TestChat::messagesBothWays() {
     TPal Pal;
     QVERIFY(Pal.Open(Server.Port, "pal"));
     Pal.Send("JOIN #morrow");
-    QTRY_VERIFY(HasLine(chat_form, "*** pal has joined #morrow"));
-    QTRY_COMPARE(chat_form->name_box->count(), 2);
+    QTRY_VERIFY(HasLine(P->Chat, "*** pal has joined #morrow"));
+    QTRY_COMPARE(P->Chat->name_box->count(), 2);
     Pal.Send("PRIVMSG #morrow :hi all");
-    QTRY_VERIFY(HasLine(chat_form, "<pal> hi all"));
-    QCOMPARE(ColorOf(chat_form, "<pal> hi all"), QColor(0, 0, 0));
-    Type(chat_form, "hello pal");
-    QVERIFY(HasLine(chat_form, "<tester> hello pal"));
+    QTRY_VERIFY(HasLine(P->Chat, "<pal> hi all"));
+    QCOMPARE(ColorOf(P->Chat, "<pal> hi all"), QColor(0, 0, 0));
+    Type(P->Chat, "hello pal");
+    QVERIFY(HasLine(P->Chat, "<tester> hello pal"));
     QVERIFY(Pal.Wait("PRIVMSG #morrow :hello pal"));
     Pal.Send("PRIVMSG tester :psst");
     Pal.Send("NOTICE tester :note");
     Pal.Send("PRIVMSG #morrow :\x01"
              "ACTION waves\x01");
-    QTRY_VERIFY(HasLine(chat_form, "* pal waves"));
-    QCOMPARE(ColorOf(chat_form, "*pal* psst"), QColor(0, 0, 0xFF));
-    QCOMPARE(ColorOf(chat_form, "-pal- note"), QColor(0, 0x80, 0));
-    QCOMPARE(ColorOf(chat_form, "* pal waves"), QColor(0x80, 0, 0x80));
+    QTRY_VERIFY(HasLine(P->Chat, "* pal waves"));
+    QCOMPARE(ColorOf(P->Chat, "*pal* psst"), QColor(0, 0, 0xFF));
+    QCOMPARE(ColorOf(P->Chat, "-pal- note"), QColor(0, 0x80, 0));
+    QCOMPARE(ColorOf(P->Chat, "* pal waves"), QColor(0x80, 0, 0x80));
     // A topic set by someone else: a line and the label.
     Pal.Send("TOPIC #morrow :pals only");
-    Type(chat_form, "/mode #morrow -t");
+    Type(P->Chat, "/mode #morrow -t");
     Pal.Send("TOPIC #morrow :pals only");
-    QTRY_VERIFY(HasLine(chat_form, "*** pal has changed to topic to: pals only"));
-    QCOMPARE(chat_form->topiclabel->text(), QString(" Topic: pals only"));
+    QTRY_VERIFY(HasLine(P->Chat, "*** pal has changed to topic to: pals only"));
+    QCOMPARE(P->Chat->topiclabel->text(), QString(" Topic: pals only"));
 }
 
 void TestChat::joinsPartsAndHiding() {
@@ -205,58 +171,58 @@ void TestChat::joinsPartsAndHiding() {
     TPal Pal;
     QVERIFY(Pal.Open(Server.Port, "pal"));
     Pal.Send("JOIN #morrow");
-    QTRY_VERIFY(HasLine(chat_form, "*** pal has joined #morrow"));
+    QTRY_VERIFY(HasLine(P->Chat, "*** pal has joined #morrow"));
     Pal.Send("PART #morrow :later");
-    QTRY_VERIFY(HasLine(chat_form, "*** pal has left #morrow"));
+    QTRY_VERIFY(HasLine(P->Chat, "*** pal has left #morrow"));
     // Hidden joins and parts print nothing; kicks still do.
     P->Settings->SetFlag(TField::HideJoins, true);
-    const int Before = LinesOf(chat_form).size();
+    const int Before = LinesOf(P->Chat).size();
     Pal.Send("JOIN #morrow");
-    QTRY_COMPARE(chat_form->name_box->count(), 2);
-    QCOMPARE(LinesOf(chat_form).size(), Before);
-    chat_form->ExecuteCommand("/kick #morrow pal :behave");
-    QTRY_VERIFY(HasLine(chat_form, "*** pal was kicked by tester (behave)"));
-    QCOMPARE(chat_form->name_box->count(), 1);
+    QTRY_COMPARE(P->Chat->name_box->count(), 2);
+    QCOMPARE(LinesOf(P->Chat).size(), Before);
+    P->Chat->ExecuteCommand("/kick #morrow pal :behave");
+    QTRY_VERIFY(HasLine(P->Chat, "*** pal was kicked by tester (behave)"));
+    QCOMPARE(P->Chat->name_box->count(), 1);
 }
 
 void TestChat::commands() {
     auto P = OpenInChannel();
     QVERIFY(P);
     TPal Pal;
-    QVERIFY(PalJoins(Pal));
-    Type(chat_form, "/me waves");
-    QVERIFY(HasLine(chat_form, "* tester waves"));
+    QVERIFY(PalJoins(Pal, *P));
+    Type(P->Chat, "/me waves");
+    QVERIFY(HasLine(P->Chat, "* tester waves"));
     QVERIFY(Pal.Wait("PRIVMSG #morrow :\x01"
                      "ACTION  waves\x01"));
-    Type(chat_form, "/msg pal   hi there  ");
-    QVERIFY(HasLine(chat_form, "*tester* hi there"));
+    Type(P->Chat, "/msg pal   hi there  ");
+    QVERIFY(HasLine(P->Chat, "*tester* hi there"));
     QVERIFY(Pal.Wait("PRIVMSG pal :hi there"));
-    Type(chat_form, "/notice pal hey");
-    QVERIFY(HasLine(chat_form, "-tester-  hey"));
+    Type(P->Chat, "/notice pal hey");
+    QVERIFY(HasLine(P->Chat, "-tester-  hey"));
     QVERIFY(Pal.Wait("NOTICE pal : hey"));
-    Type(chat_form, "/topic fresh topic");
-    QTRY_VERIFY(HasLine(chat_form, "*** tester has changed to topic to: fresh topic"));
+    Type(P->Chat, "/topic fresh topic");
+    QTRY_VERIFY(HasLine(P->Chat, "*** tester has changed to topic to: fresh topic"));
     QVERIFY(Pal.Wait("TOPIC #morrow :fresh topic"));
-    Type(chat_form, "/whois pal"); // not a command of ours: sent as it is
-    QTRY_VERIFY(!LinesOf(chat_form).filter("*** pal is ").isEmpty());
+    Type(P->Chat, "/whois pal"); // not a command of ours: sent as it is
+    QTRY_VERIFY(!LinesOf(P->Chat).filter("*** pal is ").isEmpty());
     // Someone must be selected for the buttons that act on a person.
     {
-        chat_form->name_box->clearSelection();
+        P->Chat->name_box->clearSelection();
         TBoxAnswer Box(QMessageBox::Ok);
-        chat_form->sendmsg_butt->click();
+        P->Chat->sendmsg_butt->click();
         QCOMPARE(Box.Text, QString("You must select a name first"));
     }
-    chat_form->name_box->setCurrentItem(
-        chat_form->name_box->findItems("pal", Qt::MatchExactly).first());
-    chat_form->sendmsg_butt->click();
-    QCOMPARE(chat_form->mainline->text(), QString("/msg pal "));
-    chat_form->mainline->clear();
-    Type(chat_form, "/leave");
-    QTRY_COMPARE(chat_form->windowTitle(), QString("Chat (No Channel)"));
-    QVERIFY(HasLine(chat_form, "*** You have left #morrow"));
-    Type(chat_form, "talking to nobody");
-    QCOMPARE(LinesOf(chat_form).last(), QString("*** You are not on a chat channel"));
-    QCOMPARE(ColorOf(chat_form, "*** You are not on a chat channel"), QColor(0xFF, 0, 0));
+    P->Chat->name_box->setCurrentItem(
+        P->Chat->name_box->findItems("pal", Qt::MatchExactly).first());
+    P->Chat->sendmsg_butt->click();
+    QCOMPARE(P->Chat->mainline->text(), QString("/msg pal "));
+    P->Chat->mainline->clear();
+    Type(P->Chat, "/leave");
+    QTRY_COMPARE(P->Chat->windowTitle(), QString("Chat (No Channel)"));
+    QVERIFY(HasLine(P->Chat, "*** You have left #morrow"));
+    Type(P->Chat, "talking to nobody");
+    QCOMPARE(LinesOf(P->Chat).last(), QString("*** You are not on a chat channel"));
+    QCOMPARE(ColorOf(P->Chat, "*** You are not on a chat channel"), QColor(0xFF, 0, 0));
 }
 
 void TestChat::secondChannelAndKicked() {
@@ -266,16 +232,16 @@ void TestChat::secondChannelAndKicked() {
     QVERIFY(Pal.Open(Server.Port, "pal"));
     Pal.Send("JOIN #pals");
     QVERIFY(Pal.Wait("JOIN"));
-    Type(chat_form, "/join #pals");
-    QTRY_COMPARE(chat_module->ChatWindows.size(), 2);
-    Tchat_form* Second = chat_module->ChatWindows[1];
+    Type(P->Chat, "/join #pals");
+    QTRY_COMPARE(P->ChatModule->ChatWindows().size(), 2);
+    Tchat_form* Second = P->ChatModule->ChatWindows()[1];
     QCOMPARE(Second->windowTitle(), QString("#pals"));
     QCOMPARE(P->Main->pages->Docks().size(), 4); // chat, #pals, players/rules, news
     // Kicked: the window goes, both lines land in the window left.
     Pal.Send("KICK #pals tester :out");
-    QTRY_COMPARE(chat_module->ChatWindows.size(), 1);
-    QCOMPARE(CurrentChatWindow, chat_form);
-    const QStringList Lines = LinesOf(chat_form);
+    QTRY_COMPARE(P->ChatModule->ChatWindows().size(), 1);
+    QCOMPARE(P->ChatModule->CurrentChatWindow(), P->Chat);
+    const QStringList Lines = LinesOf(P->Chat);
     QCOMPARE(
         Lines.mid(Lines.size() - 2),
         (QStringList{"*** You have left #pals", "*** You were kicked from #pals by pal (out)"}));
@@ -285,31 +251,34 @@ void TestChat::secondChannelAndKicked() {
 void TestChat::disconnectKeepsOneWindow() {
     auto P = OpenInChannel();
     QVERIFY(P);
-    Type(chat_form, "/join #two");
-    Type(chat_form, "/join #three");
-    QTRY_COMPARE(chat_module->ChatWindows.size(), 3);
-    chat_form->connect_butt->click(); // up: leave the chat 100 ms later
-    QTRY_COMPARE(chat_module->ChatWindows.size(), 1);
-    QVERIFY(!chat_module->IRCClient1->Connected());
-    const QStringList Left = LinesOf(CurrentChatWindow).filter("*** You have left");
+    Type(P->Chat, "/join #two");
+    Type(P->Chat, "/join #three");
+    QTRY_COMPARE(P->ChatModule->ChatWindows().size(), 3);
+    P->Chat->connect_butt->click(); // up: leave the chat 100 ms later
+    QTRY_COMPARE(P->ChatModule->ChatWindows().size(), 1);
+    QVERIFY(!P->ChatModule->Session->IRCClient1->Connected());
+    const QStringList Left =
+        LinesOf(P->ChatModule->CurrentChatWindow()).filter("*** You have left");
     QCOMPARE(Left.size(), 3);
-    QCOMPARE(CurrentChatWindow->windowTitle(), QString("Chat (No Channel)"));
-    QVERIFY(!CurrentChatWindow->connect_butt->isChecked());
+    QCOMPARE(P->ChatModule->CurrentChatWindow()->windowTitle(), QString("Chat (No Channel)"));
+    QVERIFY(!P->ChatModule->CurrentChatWindow()->connect_butt->isChecked());
 }
 
 void TestChat::autoAway() {
     auto P = OpenInChannel();
     QVERIFY(P);
-    TIRCClient* E = chat_module->IRCClient1.get();
-    chat_module->activetimer.setInterval(300); // the test need not wait ten seconds
-    P->Main->pages->Activate(P->Info);
-    chat_module->SetChatActive(false);
+    TIRCClient* E = P->ChatModule->Session->IRCClient1.get();
+    P->ChatModule->Session->activetimer.setInterval(300); // the test need not wait ten seconds
+    // Another docked window in front: the chat is not being looked at.
+    for (TDockWindow* Dock : P->Main->pages->Docks())
+        if (!qobject_cast<Tchat_form*>(Dock->Window())) P->Main->pages->Activate(Dock->Window());
+    P->ChatModule->SetChatActive(false);
     QTRY_COMPARE(E->Nick(), QByteArray("[AWAY]tester"));
-    chat_module->SetChatActive(true);
+    P->ChatModule->SetChatActive(true);
     QTRY_COMPARE(E->Nick(), QByteArray("tester"));
     // Changing one's mind within the interval changes nothing.
-    chat_module->SetChatActive(false);
-    chat_module->SetChatActive(true);
+    P->ChatModule->SetChatActive(false);
+    P->ChatModule->SetChatActive(true);
     QTest::qWait(500);
     QCOMPARE(E->Nick(), QByteArray("tester"));
 }
@@ -319,8 +288,8 @@ void TestChat::nickCollision() {
     QVERIFY(Holder.Open(Server.Port, "taken"));
     QVERIFY(AltHolder.Open(Server.Port, "taken_"));
     auto P = Open("taken");
-    QTRY_COMPARE_WITH_TIMEOUT(chat_module->IRCClient1->State, csRegistered, 10000);
-    const QByteArray Nick = chat_module->IRCClient1->Nick();
+    QTRY_COMPARE_WITH_TIMEOUT(P->ChatModule->Session->IRCClient1->State, csRegistered, 10000);
+    const QByteArray Nick = P->ChatModule->Session->IRCClient1->Nick();
     QVERIFY2(QRegularExpression("^taken_\\d{1,3}$").match(QString(Nick)).hasMatch(),
              Nick.constData());
 }
@@ -333,11 +302,11 @@ void TestChat::channelList() {
     Pal.Send("JOIN #lobby");
     Pal.Send("JOIN #morrow");
     QVERIFY(Pal.Wait("#morrow"));
-    chat_form->chanlist_butt->click();
-    QVERIFY(channellist_form->isVisible());
+    P->Chat->chanlist_butt->click();
+    QVERIFY(P->ChannelList->isVisible());
     // The server may list channels of its own beside ours.
-    QAbstractItemModel* Model = channellist_form->channelview->model();
-    QTRY_VERIFY(Model->rowCount() >= 2 && !channellist_form->gauge->isVisible());
+    QAbstractItemModel* Model = P->ChannelList->channelview->model();
+    QTRY_VERIFY(Model->rowCount() >= 2 && !P->ChannelList->gauge->isVisible());
     QMap<QString, int> Counts;
     int Users = 0;
     for (int Row = 0; Row < Model->rowCount(); ++Row) {
@@ -346,15 +315,15 @@ void TestChat::channelList() {
     }
     QCOMPARE(Counts.value("#lobby"), 1);
     QCOMPARE(Counts.value("#morrow"), 2);
-    QCOMPARE(channellist_form->statuslabel->text(),
+    QCOMPARE(P->ChannelList->statuslabel->text(),
              QString("%1 users on %2 channels").arg(Users).arg(Model->rowCount()));
     for (int Row = 0; Row < Model->rowCount(); ++Row)
         if (Model->index(Row, 0).data().toString() == "#lobby")
-            channellist_form->channelview->setCurrentIndex(Model->index(Row, 0));
-    channellist_form->join_butt->click();
-    QVERIFY(!channellist_form->isVisible());
-    QTRY_COMPARE(chat_module->ChatWindows.size(), 2);
-    QCOMPARE(chat_module->ChatWindows[1]->windowTitle(), QString("#lobby"));
+            P->ChannelList->channelview->setCurrentIndex(Model->index(Row, 0));
+    P->ChannelList->join_butt->click();
+    QVERIFY(!P->ChannelList->isVisible());
+    QTRY_COMPARE(P->ChatModule->ChatWindows().size(), 2);
+    QCOMPARE(P->ChatModule->ChatWindows()[1]->windowTitle(), QString("#lobby"));
 }
 
 void TestChat::foreignText() {
@@ -368,11 +337,11 @@ void TestChat::foreignText() {
     Pal.Send("PRIVMSG #morrow :\x03"
              "04,12red\x03 and \x02"
              "bold\x02 plain");
-    QTRY_VERIFY(HasLine(chat_form, "<pal> red and bold plain"));
-    QVERIFY(HasLine(chat_form, QString::fromUtf8("<pal> Café in UTF-8")));
-    QVERIFY(HasLine(chat_form, QString::fromUtf8("<pal> Café in Windows-1252 “quoted”")));
+    QTRY_VERIFY(HasLine(P->Chat, "<pal> red and bold plain"));
+    QVERIFY(HasLine(P->Chat, QString::fromUtf8("<pal> Café in UTF-8")));
+    QVERIFY(HasLine(P->Chat, QString::fromUtf8("<pal> Café in Windows-1252 “quoted”")));
     // Typed text leaves as UTF-8.
-    Type(chat_form, QString::fromUtf8("¡Vamos!"));
+    Type(P->Chat, QString::fromUtf8("¡Vamos!"));
     QVERIFY(Pal.Wait("PRIVMSG #morrow :\xc2\xa1Vamos!"));
 }
 
@@ -385,7 +354,7 @@ void TestChat::fileOffered() {
     QVERIFY(Pal.Open(Server.Port, "pal"));
     Pal.Send("PRIVMSG tester :\x01"
              "DCC SEND x.txt nowhere 2000 10\x01");
-    QTRY_VERIFY(HasLine(chat_form, "*** 'NOWHERE' is not a valid integer value"));
+    QTRY_VERIFY(HasLine(P->Chat, "*** 'NOWHERE' is not a valid integer value"));
 
     QTemporaryDir Files;
     QFile Source(Files.filePath("source"));
@@ -424,21 +393,21 @@ void TestChat::fileSent() {
     auto P = OpenInChannel();
     QVERIFY(P);
     TPal Pal;
-    QVERIFY(PalJoins(Pal));
-    chat_form->name_box->setCurrentRow(chat_form->name_box->item(0)->text() == "pal" ? 0 : 1);
+    QVERIFY(PalJoins(Pal, *P));
+    P->Chat->name_box->setCurrentRow(P->Chat->name_box->item(0)->text() == "pal" ? 0 : 1);
     QTemporaryDir Files;
     QFile Source(Files.filePath("my file.bin"));
     QVERIFY(Source.open(QIODevice::WriteOnly));
     Source.write(QByteArray(5000, 'q'));
     Source.close();
     TFileAnswer Pick(Source.fileName());
-    chat_form->sendfile_butt->click();
+    P->Chat->sendfile_butt->click();
     QTRY_VERIFY(Pal.Got("DCC SEND"));
     QByteArray Offer;
     for (const QByteArray& L : Pal.Lines)
         if (L.contains("DCC SEND")) Offer = L.mid(L.indexOf("DCC SEND")).chopped(1);
     QVERIFY2(Offer.startsWith("DCC SEND my_file.bin 2130706433 "), Offer);
-    auto* Window = chat_form->findChild<Tdcc_form*>();
+    auto* Window = P->Chat->findChild<Tdcc_form*>();
     QVERIFY(Window);
     QCOMPARE(Window->status->text(), QString(" Waiting for Connection"));
     TDccOffer Parsed;
@@ -449,8 +418,23 @@ void TestChat::fileSent() {
     QTRY_COMPARE(Window->status->text(), QString("Done Sending"));
     QCOMPARE(QFileInfo(Files.filePath("got")).size(), 5000);
     QPointer<Tdcc_form> Guard(Window);
-    chat_form->deleteLater();
+    P->Chat->deleteLater();
     QTRY_VERIFY(!Guard);
+}
+
+// Closing the docked chat window, even torn out, leaves the channel and docks it back; the
+// start released the channel lock.
+void TestChat::closeLeavesChannel() {
+    auto P = OpenInChannel();
+    QVERIFY(P);
+    QVERIFY(!P->Chat->chanlock_butt->isChecked());
+    TDockWindow* Dock = P->Main->pages->DockOf(P->Chat);
+    QVERIFY(Dock);
+    Dock->setFloating(true);
+    QVERIFY(!Dock->close());
+    QTRY_COMPARE(P->Chat->windowTitle(), QString("Chat (No Channel)"));
+    QVERIFY(!Dock->isFloating());
+    QCOMPARE(P->Main->pages->DockOf(P->Chat), Dock);
 }
 
 QTEST_MAIN(TestChat)

@@ -8,7 +8,9 @@
 #include "ui/chat/chatmod_main.h"
 #include "ui/config/config_main.h"
 
+#include "chat/chatsession.h"
 #include "config/paths.h"
+#include "masterlist/browser.h"
 #include "net/http.h"
 #include "net/netutils.h"
 #include "peers/peers.h"
@@ -434,7 +436,7 @@ void TestMotd::questions() {
         QVERIFY(Script.open(QIODevice::WriteOnly));
         Script.write("#!/bin/sh\n"
                      "cp '" +
-                     N.F.Browser().Favorites.FileName().toUtf8() + "' '" + Folder.toUtf8() +
+                     N.F.Main->Browser->Favorites.FileName().toUtf8() + "' '" + Folder.toUtf8() +
                      "/favorites.seen'\n"
                      "cp '" +
                      TRegistry::DefaultFileName().toUtf8() + "' '" + Folder.toUtf8() +
@@ -448,7 +450,7 @@ void TestMotd::questions() {
         Script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     }
     // Changes the updater must find saved: a new favourite and a setting not yet written.
-    N.F.Browser().Favorites.Add(TMorrowServer("10.1.2.3", "1400"));
+    N.F.Main->Browser->Favorites.Add(TMorrowServer("10.1.2.3", "1400"));
     N.Settings().SetValue(TField::Email, "changed@x.example");
     QTRY_VERIFY(!N.Udp.Requests.isEmpty());
 
@@ -587,10 +589,10 @@ void TestMotd::closeDocksBack() {
     Dock->setFloating(true);
     QVERIFY(Dock->isFloating());
     // Looking at the floating news is not looking at the chat.
-    chat_module->WantActive = true;
+    N.F.Windows->ChatModule->Session->WantActive = true;
     QEvent Activate(QEvent::WindowActivate);
     QApplication::sendEvent(N.News(), &Activate);
-    QVERIFY(!chat_module->WantActive);
+    QVERIFY(!N.F.Windows->ChatModule->Session->WantActive);
     // Asked to close, the window docks back with its text.
     const QPointer<Tmotd_form> Window = N.News();
     QVERIFY(!Window->close());

@@ -83,7 +83,7 @@ void TestSettings::readMissing() {
 // A store as the program has always written it: every field away from its default.
 void TestSettings::earlierStoreReadBack() {
     const QString File = Home->path() + "/registry.ini";
-    const QString Earlier = QFINDTESTDATA("data/registry-3.1.4.ini");
+    const QString Earlier = QStringLiteral(QT_TESTCASE_SOURCEDIR "/config/data/registry-3.1.4.ini");
     QVERIFY(QFile::copy(Earlier, File));
     QFile::setPermissions(File, QFile::ReadOwner | QFile::WriteOwner);
     QSettings Raw(Earlier, QSettings::IniFormat);

@@ -1,7 +1,7 @@
 // The banner strip and the news ticker of the main window, offscreen, against a local web
 // server that stands in for the ad server and the ticker document.
-#include "shell/mainwindowfixture.h"
 #include "config/settings.h"
+#include "shell/mainwindowfixture.h"
 #include "ui/config/config_main.h"
 
 #include "gifwriter.h"

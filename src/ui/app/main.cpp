@@ -58,6 +58,69 @@ void AnswerTextOnlyOptions(QCommandLineParser& Parser, int& argc, char** argv) {
             Parser.process(Text); // prints and exits
         }
 }
+
+// The program's options, added to Parser as they are made.
+struct TOptions {
+    explicit TOptions(QCommandLineParser& Parser) {
+        // Hidden: ends the program after MS milliseconds of running, for scripted smoke runs
+        // (the first-start dialog still waits for an answer, so give a home with a game folder
+        // or --demo).
+        QuitAfter.setFlags(QCommandLineOption::HiddenFromHelp);
+        Parser.addOptions({Home, Master, Chat, Motd, Web, Demo, QuitAfter});
+    }
+    const QCommandLineOption Home{
+        "home", "Keep settings, favourites and skins under DIR instead of the usual folders.",
+        "DIR"};
+    const QCommandLineOption Master{
+        "master", "Use this master server (stored like the setting of the same name).",
+        "host[:port]"};
+    const QCommandLineOption Chat{
+        "chat", "Use this chat server (stored like the setting of the same name).", "host[:port]"};
+    const QCommandLineOption Motd{
+        "motd",
+        "Fetch the message of the day from this server, over UDP or HTTP on the same port "
+        "(stored; empty: the usual server again).",
+        "host[:port]"};
+    const QCommandLineOption Web{
+        "web",
+        "Fetch banners (URL/banner, clicks open URL/click) and the news ticker (URL/ticker.txt) "
+        "from this web server (stored; empty: the usual addresses again).",
+        "URL"};
+    const QCommandLineOption Demo{
+        "demo", "Run in a throwaway home with a stand-in game folder: nothing of yours is read "
+                "or written."};
+    QCommandLineOption QuitAfter{"quit-after", "Quit after MS milliseconds.", "ms"};
+};
+
+// The home folder and the servers given on the command line, stored before any window reads
+// them. False (with the reason on standard error) when a value is not well formed.
+bool ApplyOptions(const QCommandLineParser& Parser, const TOptions& O,
+                  std::unique_ptr<QTemporaryDir>& DemoHome) {
+    if (Parser.isSet(O.Home)) {
+        SetScoutlyHome(Parser.value(O.Home));
+    } else if (Parser.isSet(O.Demo)) {
+        DemoHome = std::make_unique<QTemporaryDir>();
+        SetScoutlyHome(DemoHome->path());
+    }
+    if (Parser.isSet(O.Demo)) PrepareDemoHome(UserConfigDir());
+    if (Parser.isSet(O.Master) || Parser.isSet(O.Chat)) {
+        TRegistry Registry;
+        if (Parser.isSet(O.Master))
+            Registry.WriteString(FieldsKey(), FieldName(TField::MasterServer),
+                                 Parser.value(O.Master));
+        if (Parser.isSet(O.Chat))
+            Registry.WriteString(FieldsKey(), FieldName(TField::ChatServer), Parser.value(O.Chat));
+    }
+    if (!Parser.isSet(O.Motd) && !Parser.isSet(O.Web)) return true;
+    const auto Given = [&](const QCommandLineOption& Option) {
+        return Parser.isSet(Option) ? std::optional(Parser.value(Option)) : std::nullopt;
+    };
+    TRegistry Registry;
+    QString Error;
+    if (StorePortalOverrides(Registry, Given(O.Motd), Given(O.Web), Error)) return true;
+    std::fprintf(stderr, "scoutly-lite: %s\n", qPrintable(Error));
+    return false;
+}
 } // namespace
 
 int main(int argc, char** argv) {
@@ -68,33 +131,7 @@ int main(int argc, char** argv) {
     Parser.setApplicationDescription("Scoutly Lite: a game-server browser with chat for Morrow.");
     Parser.addHelpOption();
     Parser.addVersionOption();
-    const QCommandLineOption HomeOption(
-        "home", "Keep settings, favourites and skins under DIR instead of the usual folders.",
-        "DIR");
-    const QCommandLineOption MasterOption(
-        "master", "Use this master server (stored like the setting of the same name).",
-        "host[:port]");
-    const QCommandLineOption ChatOption(
-        "chat", "Use this chat server (stored like the setting of the same name).", "host[:port]");
-    const QCommandLineOption MotdOption(
-        "motd",
-        "Fetch the message of the day from this server, over UDP or HTTP on the same port "
-        "(stored; empty: the usual server again).",
-        "host[:port]");
-    const QCommandLineOption WebOption(
-        "web",
-        "Fetch banners (URL/banner, clicks open URL/click) and the news ticker (URL/ticker.txt) "
-        "from this web server (stored; empty: the usual addresses again).",
-        "URL");
-    const QCommandLineOption DemoOption(
-        "demo", "Run in a throwaway home with a stand-in game folder: nothing of yours is read "
-                "or written.");
-    // Hidden: ends the program after MS milliseconds of running, for scripted smoke runs (the
-    // first-start dialog still waits for an answer, so give a home with a game folder or --demo).
-    QCommandLineOption QuitAfterOption("quit-after", "Quit after MS milliseconds.", "ms");
-    QuitAfterOption.setFlags(QCommandLineOption::HiddenFromHelp);
-    Parser.addOptions(
-        {HomeOption, MasterOption, ChatOption, MotdOption, WebOption, DemoOption, QuitAfterOption});
+    const TOptions Options(Parser);
     AnswerTextOnlyOptions(Parser, argc, argv);
 
     QApplication App(argc, argv);
@@ -103,43 +140,16 @@ int main(int argc, char** argv) {
     Parser.process(App);
 
     int QuitAfter = -1;
-    if (Parser.isSet(QuitAfterOption)) {
+    if (Parser.isSet(Options.QuitAfter)) {
         bool Ok = false;
-        QuitAfter = Parser.value(QuitAfterOption).toInt(&Ok);
+        QuitAfter = Parser.value(Options.QuitAfter).toInt(&Ok);
         if (!Ok || QuitAfter < 0) {
             std::fprintf(stderr, "scoutly-lite: --quit-after takes milliseconds\n");
             return 1;
         }
     }
-
     std::unique_ptr<QTemporaryDir> DemoHome;
-    if (Parser.isSet(HomeOption)) {
-        SetScoutlyHome(Parser.value(HomeOption));
-    } else if (Parser.isSet(DemoOption)) {
-        DemoHome = std::make_unique<QTemporaryDir>();
-        SetScoutlyHome(DemoHome->path());
-    }
-    if (Parser.isSet(DemoOption)) PrepareDemoHome(UserConfigDir());
-    if (Parser.isSet(MasterOption) || Parser.isSet(ChatOption)) {
-        TRegistry Registry;
-        if (Parser.isSet(MasterOption))
-            Registry.WriteString(FieldsKey(), FieldName(TField::MasterServer),
-                                 Parser.value(MasterOption));
-        if (Parser.isSet(ChatOption))
-            Registry.WriteString(FieldsKey(), FieldName(TField::ChatServer),
-                                 Parser.value(ChatOption));
-    }
-    if (Parser.isSet(MotdOption) || Parser.isSet(WebOption)) {
-        const auto Given = [&](const QCommandLineOption& Option) {
-            return Parser.isSet(Option) ? std::optional(Parser.value(Option)) : std::nullopt;
-        };
-        TRegistry Registry;
-        QString Error;
-        if (!StorePortalOverrides(Registry, Given(MotdOption), Given(WebOption), Error)) {
-            std::fprintf(stderr, "scoutly-lite: %s\n", qPrintable(Error));
-            return 1;
-        }
-    }
+    if (!ApplyOptions(Parser, Options, DemoHome)) return 1;
 
     // Without them the windows keep their built-in look; say where they were looked for.
     if (!SkinNames().contains("default"))

@@ -1,14 +1,18 @@
 // The program's windows, made in the order the program starts them: the settings and the
 // configuration dialog first of all, the main window, the splash, the chat module with the
-// chat, channel list, players/rules and news windows, then the tips window. Each window gets
-// what it works with from here.
+// chat and channel list windows, the players/rules and news windows, then the tips window.
+// This is the one place that knows every window: each gets what it works with from here.
 #pragma once
 
 #include <memory>
 
+class TChatModule;
 class TSettings;
+class Tchannellist_form;
+class Tchat_form;
 class Tconfig_form;
 class Tinfo_form;
+class Tmotd_form;
 class Tscmorrow_form;
 class Tsplash_form;
 class Ttip_form;
@@ -25,10 +29,16 @@ struct TProgramWindows {
     std::unique_ptr<Tsplash_form> Splash;
     std::unique_ptr<Ttip_form> Tips;
 
-    // The browser's players/rules pane; the main window owns it, docked or not.
+    // Owned by the main window, docked in its tabbed area or not.
+    TChatModule* ChatModule = nullptr;
+    Tchat_form* Chat = nullptr;
+    Tchannellist_form* ChannelList = nullptr;
     Tinfo_form* Info = nullptr;
+    Tmotd_form* News = nullptr; // gone after the usage report at the end
 
 private:
     void CreateBrowser();
+    void CreateChat();
+    void CreateNews();
     void WireMainWindow();
 };

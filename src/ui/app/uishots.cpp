@@ -66,9 +66,9 @@ void Wait(int Ms, const std::function<bool()>& Done) {
 }
 
 // The chat tab once the channel has seen some talk, then the server's channel list.
-int ShootChat(Tsc_form& Main, const QString& Folder) {
-    const auto Channel = [] {
-        for (Tchat_form* Window : chat_module->ChatWindows)
+int ShootChat(TProgramWindows& Windows, const QString& Folder) {
+    const auto Channel = [&Windows] {
+        for (Tchat_form* Window : Windows.ChatModule->ChatWindows())
             if (Window->Channel) return Window;
         return static_cast<Tchat_form*>(nullptr);
     };
@@ -80,13 +80,15 @@ int ShootChat(Tsc_form& Main, const QString& Folder) {
         QTextStream(stderr) << "scoutly-shots: the chat never joined a channel\n";
         return 0;
     }
+    Tsc_form& Main = *Windows.Main;
     Main.pages->Activate(Channel());
     int Written = Save(&Main, Folder, "chat");
     Channel()->chanlist_butt->click();
-    Wait(5000, [] { return channellist_form->channelview->model()->rowCount() > 0; });
+    Tchannellist_form* List = Windows.ChannelList;
+    Wait(5000, [List] { return List->channelview->model()->rowCount() > 0; });
     Wait(500, [] { return false; });
-    Written += Save(channellist_form, Folder, "channels");
-    channellist_form->hide();
+    Written += Save(List, Folder, "channels");
+    List->hide();
     return Written;
 }
 
@@ -125,7 +127,7 @@ int ShootProgram(const QString& Folder, const QString& Master, const QString& Ch
         Main.pages->Activate(Windows.News);
         Written += Save(&Main, Folder, "news");
     }
-    if (!Chat.isEmpty()) Written += ShootChat(Main, Folder);
+    if (!Chat.isEmpty()) Written += ShootChat(Windows, Folder);
     return Written;
 }
 } // namespace

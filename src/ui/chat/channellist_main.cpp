@@ -2,7 +2,6 @@
 
 #include "config/skins.h"
 #include "net/netutils.h"
-#include "ui/config/config_main.h"
 
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -18,8 +17,6 @@
 #include <QVBoxLayout>
 #include <algorithm>
 #include <numeric>
-
-Tchannellist_form* channellist_form = nullptr;
 
 namespace {
 // The list keeps a light look for readability, and a selection that stays visible when the
@@ -238,13 +235,11 @@ Tchannellist_form::Tchannellist_form(QWidget* Parent) : QWidget(Parent, Qt::Wind
     FormCreate();
 }
 
-Tchannellist_form::~Tchannellist_form() {
-    if (channellist_form == this) channellist_form = nullptr;
-}
+Tchannellist_form::~Tchannellist_form() = default;
 
 void Tchannellist_form::FormCreate() {
-    channellist_form = this;
-    ApplyColors(config_form ? config_form->Settings.Colors : TSkinColors{});
+    // The built-in look until the chat module applies the skin.
+    ApplyColors(TSkinColors{});
 }
 
 void Tchannellist_form::ApplyColors(const TSkinColors& Colors) {

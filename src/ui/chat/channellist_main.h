@@ -91,5 +91,3 @@ public:
 private:
     void DrawGlyphs(const QColor& Color);
 };
-
-extern Tchannellist_form* channellist_form;

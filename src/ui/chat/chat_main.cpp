@@ -1,10 +1,9 @@
 #include "ui/chat/chat_main.h"
 
+#include "chat/chatcommands.h"
 #include "config/skins.h"
 #include "irc/IRCClient.h"
 #include "net/netutils.h"
-#include "ui/chat/channellist_main.h"
-#include "ui/chat/chatmod_main.h"
 #include "ui/widgets/CRTEdit.h"
 
 #include <QEvent>
@@ -23,9 +22,6 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
-Tchat_form* CurrentChatWindow = nullptr;
-Tchat_form* chat_form = nullptr;
-
 namespace {
 
 // A button face drawn from a symbol of the default font: no artwork files needed.
@@ -41,22 +37,6 @@ QIcon SymbolIcon(const QString& Symbol, const QColor& Color) {
     P.setPen(Color);
     P.drawText(Picture.rect(), Qt::AlignCenter, Symbol);
     return QIcon(Picture);
-}
-
-// The word splitter of the command line: drop up to the first blank; the word runs to the next
-// blank, which stays in front of the rest.
-QString NextWord(QString& Text) {
-    const qsizetype First = Text.indexOf(' ');
-    if (First < 0) {
-        Text.clear();
-        return {};
-    }
-    Text.remove(0, First + 1);
-    const qsizetype Next = Text.indexOf(' ');
-    if (Next < 0) return std::exchange(Text, QString());
-    const QString Word = Text.left(Next);
-    Text.remove(0, Next);
-    return Word;
 }
 
 // Addresses become links; the schemes a chat is expected to show.
@@ -83,8 +63,18 @@ QString Linked(const QString& Text) {
 Tchat_form::Tchat_form(QWidget* Parent) : QWidget(Parent) {
     setObjectName("chat_form");
     setWindowTitle("Chat (No Channel)");
-    const QFont Fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    CreateTextArea();
+    CreateButtons();
+    CreateMenu();
+    CreateLayout();
+    resize(720, 270);
+    setFocusProxy(mainline);
+}
 
+Tchat_form::~Tchat_form() = default;
+
+void Tchat_form::CreateTextArea() {
+    const QFont Fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
     topiclabel = new QLabel(" Topic:");
     topiclabel->setObjectName("topiclabel");
     topiclabel->setTextFormat(Qt::PlainText);
@@ -111,7 +101,9 @@ Tchat_form::Tchat_form(QWidget* Parent) : QWidget(Parent) {
     name_box->setMinimumWidth(113);
     name_box->setPalette(style()->standardPalette());
     name_box->viewport()->installEventFilter(this);
+}
 
+void Tchat_form::CreateButtons() {
     buttonpanel = new QWidget;
     buttonpanel->setObjectName("buttonpanel");
     auto* Buttons = new QVBoxLayout(buttonpanel);
@@ -152,7 +144,9 @@ Tchat_form::Tchat_form(QWidget* Parent) : QWidget(Parent) {
     connect(sendfile_butt, &QToolButton::clicked, this, &Tchat_form::sendfile_buttClick);
     connect(kick_butt, &QToolButton::clicked, this, &Tchat_form::kick_buttClick);
     connect(kickban_butt, &QToolButton::clicked, this, &Tchat_form::kickban_buttClick);
+}
 
+void Tchat_form::CreateMenu() {
     PopupMenu1 = new QMenu(this);
     PopupMenu1->setObjectName("PopupMenu1");
     PopupMenu1->addAction("&Send Message", this, &Tchat_form::sendmsg_buttClick);
@@ -161,7 +155,9 @@ Tchat_form::Tchat_form(QWidget* Parent) : QWidget(Parent) {
     PopupMenu1->addAction("&Kick / Ban", this, &Tchat_form::kickban_buttClick);
     PopupMenu1->addSeparator();
     PopupMenu1->addAction("&Whois", this, &Tchat_form::Whois1Click);
+}
 
+void Tchat_form::CreateLayout() {
     auto* Back = new QWidget;
     Back->setObjectName("backpanel");
     auto* BackLayout = new QVBoxLayout(Back);
@@ -186,15 +182,6 @@ Tchat_form::Tchat_form(QWidget* Parent) : QWidget(Parent) {
     auto* Layout = new QHBoxLayout(this);
     Layout->setContentsMargins(2, 2, 2, 2);
     Layout->addWidget(Splitter1);
-    resize(720, 270);
-    setFocusProxy(mainline);
-    if (!chat_form) chat_form = this;
-    if (!CurrentChatWindow) CurrentChatWindow = this;
-}
-
-Tchat_form::~Tchat_form() {
-    if (chat_form == this) chat_form = nullptr;
-    if (CurrentChatWindow == this) CurrentChatWindow = nullptr;
 }
 
 QToolButton* Tchat_form::Button(const char* Name, const QString& Hint, const QString& Symbol) {
@@ -206,6 +193,30 @@ QToolButton* Tchat_form::Button(const char* Name, const QString& Hint, const QSt
     B->setIconSize(QSize(20, 20));
     B->setFixedSize(25, 24);
     return B;
+}
+
+QColor Tchat_form::ColorOf(TChatColor Color) {
+    switch (Color) {
+    case TChatColor::Black:
+        return Black;
+    case TChatColor::Blue:
+        return Blue;
+    case TChatColor::Green:
+        return Green;
+    case TChatColor::Purple:
+        return Purple;
+    case TChatColor::Orange:
+        return Orange;
+    case TChatColor::Red:
+        break;
+    }
+    return Red;
+}
+
+void Tchat_form::Detach() {
+    Client = nullptr;
+    OnActivated = OnShown = OnConnectChat = OnLeaveChat = OnChannelList = nullptr;
+    OnSendFile = nullptr;
 }
 
 void Tchat_form::AddLine(const QString& Text, const QColor& Color) {
@@ -237,58 +248,55 @@ void Tchat_form::ApplyColors(const TSkinColors& Colors) {
     topiclabel->setPalette(Label);
 }
 
-QString Tchat_form::OwnNick() const {
-    return Client ? DisplayText(Client->Nick()) : QString();
+namespace {
+TChatContext ContextOf(const TChannel* Channel, const TIRCClient* Client) {
+    TChatContext Context;
+    if (Channel) Context.Channel = Channel->Name;
+    if (Client) Context.OwnNick = Client->Nick();
+    Context.Engine = Client;
+    return Context;
 }
+} // namespace
 
 void Tchat_form::mainlineEnterKey() {
     const QString Line = mainline->text();
-    if (Line.isEmpty()) return;
-    if (Line.startsWith('/')) {
-        ExecuteCommand(Line);
-        return;
-    }
-    if (!Channel) {
-        AddLine("*** You are not on a chat channel", Red);
-        return;
-    }
-    if (Client) Client->PrivMsg(Channel->Name, Line.toUtf8());
-    AddLine("<" + OwnNick() + "> " + ChatText(Line.toUtf8()), Black);
+    if (!Line.isEmpty()) Carry(ParseChatLine(Line, ContextOf(Channel, Client)));
 }
 
 void Tchat_form::ExecuteCommand(const QString& Line) {
-    QString Rest = ' ' + Line.mid(1);
-    const QString Word = NextWord(Rest).toUpper();
-    if (!Client) return;
-    if (Word == "LEAVE") {
-        QString Target = Rest;
-        if (Target.isEmpty() && Channel) Target = QString::fromUtf8(Channel->Name);
-        Client->Part(Target.toUtf8(), {});
-    } else if (Word == "MSG") {
-        const QString Target = NextWord(Rest);
-        Rest = Rest.trimmed();
-        Client->PrivMsg(Target.toUtf8(), Rest.toUtf8());
-        AddLine("*" + OwnNick() + "* " + ChatText(Rest.toUtf8()), Blue);
-    } else if (Word == "NOTICE") {
-        const QString Target = NextWord(Rest);
-        Client->Notice(Target.toUtf8(), Rest.toUtf8());
-        AddLine("-" + OwnNick() + "- " + ChatText(Rest.toUtf8()), Green);
-    } else if (Word == "TOPIC") {
-        QString Target = NextWord(Rest);
-        if (Target.isEmpty() || !Target.startsWith('#')) {
-            Rest = Target + Rest;
-            if (Channel) Target = QString::fromUtf8(Channel->Name);
+    Carry(ParseChatCommand(Line, ContextOf(Channel, Client)));
+}
+
+void Tchat_form::Carry(const TChatCommand& C) {
+    if (Client) {
+        switch (C.Kind) {
+        case TChatCommand::Nothing:
+            break;
+        case TChatCommand::Say:
+        case TChatCommand::PrivMsg:
+            Client->PrivMsg(C.Target, C.Text);
+            break;
+        case TChatCommand::Part:
+            Client->Part(C.Target, {});
+            break;
+        case TChatCommand::Notice:
+            Client->Notice(C.Target, C.Text);
+            break;
+        case TChatCommand::Topic:
+            Client->SetTopic(C.Target, C.Text);
+            break;
+        case TChatCommand::Action:
+            Client->Action(C.Target, C.Text);
+            break;
+        case TChatCommand::ChannelList:
+            chanlist_butt->click();
+            break;
+        case TChatCommand::Raw:
+            Client->SendRaw(C.Text);
+            break;
         }
-        Client->SetTopic(Target.toUtf8(), Rest.toUtf8());
-    } else if (Word == "ME") {
-        if (!Channel) return;
-        Client->Action(Channel->Name, Rest.toUtf8());
-        AddLine("* " + OwnNick() + ChatText(Rest.toUtf8()), Purple);
-    } else if (Word == "LIST") {
-        chanlist_butt->click();
-    } else {
-        Client->SendRaw((' ' + Line.mid(1)).toUtf8());
     }
+    if (!C.Echo.isEmpty()) AddLine(C.Echo, ColorOf(C.EchoColor));
 }
 
 QString Tchat_form::SelectedNick() {
@@ -318,23 +326,21 @@ void Tchat_form::RefreshNames(TChannel* Of) {
     name_box->setUpdatesEnabled(true);
 }
 
-void Tchat_form::ShowTopic(const QString& Nick, TChannel* Of) {
+void Tchat_form::ShowTopic(TChannel* Of) {
     if (!Of) return;
     const QString Topic = ChatText(Of->Topic);
-    if (!Nick.isNull()) AddLine("*** " + Nick + " has changed to topic to: " + Topic, Red);
     topiclabel->setText(" Topic: " + Topic);
     topiclabel->setToolTip(Topic);
 }
 
 void Tchat_form::Activated() {
-    CurrentChatWindow = this;
-    if (chat_module) chat_module->SetChatActive(true);
+    if (OnActivated) OnActivated(this);
 }
 
 void Tchat_form::showEvent(QShowEvent* Event) {
     QWidget::showEvent(Event);
     ScrollToEnd();
-    CurrentChatWindow = this;
+    if (OnShown) OnShown(this);
 }
 
 bool Tchat_form::eventFilter(QObject* Watched, QEvent* Event) {
@@ -353,12 +359,12 @@ bool Tchat_form::eventFilter(QObject* Watched, QEvent* Event) {
 }
 
 void Tchat_form::connect_buttClick() {
-    if (!Client || !chat_module) return;
+    if (!Client) return;
     if (connect_butt->isChecked()) {
-        chat_module->ConnectChat();
+        if (OnConnectChat) OnConnectChat(this);
         ScrollToEnd();
-    } else {
-        chat_module->disconnecttimer.start();
+    } else if (OnLeaveChat) {
+        OnLeaveChat(this);
     }
 }
 
@@ -368,10 +374,7 @@ void Tchat_form::leavechan_buttClick() {
 
 void Tchat_form::chanlist_buttClick() {
     if (Client) Client->List();
-    if (channellist_form) {
-        channellist_form->show();
-        channellist_form->raise();
-    }
+    if (OnChannelList) OnChannelList(this);
 }
 
 void Tchat_form::sendmsg_buttClick() {
@@ -386,8 +389,8 @@ void Tchat_form::sendmsg_buttClick() {
 
 void Tchat_form::sendfile_buttClick() {
     const QString Nick = SelectedNick();
-    if (Nick.isEmpty() || !chat_module) return;
-    chat_module->SendFile(this, Nick.toUtf8());
+    if (Nick.isEmpty() || !OnSendFile) return;
+    OnSendFile(this, Nick.toUtf8());
 }
 
 void Tchat_form::kick_buttClick() {

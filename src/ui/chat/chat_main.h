@@ -2,8 +2,11 @@
 // language and a column of buttons. Docked in the browser's tabbed area; one per channel.
 #pragma once
 
+#include "chat/chatcolor.h"
+
 #include <QColor>
 #include <QWidget>
+#include <functional>
 
 class QLabel;
 class QListWidget;
@@ -13,6 +16,7 @@ class QToolButton;
 class TCRTEdit;
 class TChannel;
 class TIRCClient;
+struct TChatCommand;
 struct TSkinColors;
 
 class Tchat_form : public QWidget {
@@ -27,15 +31,25 @@ public:
     void ExecuteCommand(const QString& Line);
     QString SelectedNick();
     void RefreshNames(TChannel* Channel);
-    void ShowTopic(const QString& Nick, TChannel* Channel);
+    void ShowTopic(TChannel* Channel);
     // This window is the one being looked at.
     void Activated();
     // Compatibility with the first window's early users.
-    void AddSystemLine(const QString& Text) { AddLine("*** " + Text, QColor(0xFF, 0, 0)); }
+    void AddSystemLine(const QString& Text) { AddLine("*** " + Text, Red); }
+    // Drops the engine and every event: what they reach is going away.
+    void Detach();
 
     TChannel* Channel = nullptr;
     TIRCClient* Client = nullptr;
     bool ForceScroll = true;
+
+    // Set by the chat module.
+    std::function<void(Tchat_form* Sender)> OnActivated; // being looked at
+    std::function<void(Tchat_form* Sender)> OnShown;
+    std::function<void(Tchat_form* Sender)> OnConnectChat; // the connect button, pressed
+    std::function<void(Tchat_form* Sender)> OnLeaveChat;   // the connect button, released
+    std::function<void(Tchat_form* Sender)> OnChannelList; // the list is asked for: show it
+    std::function<void(Tchat_form* Sender, const QByteArray& Nick)> OnSendFile;
 
     QLabel* topiclabel;
     QTextBrowser* mainchat;
@@ -55,12 +69,18 @@ public:
     // Line colours.
     static inline const QColor Black{0, 0, 0}, Blue{0, 0, 0xFF}, Green{0, 0x80, 0},
         Purple{0x80, 0, 0x80}, Orange{0xFF, 0x80, 0}, Red{0xFF, 0, 0};
+    static QColor ColorOf(TChatColor Color);
 
 protected:
     bool eventFilter(QObject* Watched, QEvent* Event) override;
     void showEvent(QShowEvent* Event) override;
 
 private:
+    void CreateTextArea();
+    void CreateButtons();
+    void CreateMenu();
+    void CreateLayout();
+    void Carry(const TChatCommand& Command);
     void mainlineEnterKey();
     void connect_buttClick();
     void leavechan_buttClick();
@@ -70,11 +90,5 @@ private:
     void kick_buttClick();
     void kickban_buttClick();
     void Whois1Click();
-    QString OwnNick() const;
     QToolButton* Button(const char* Name, const QString& Hint, const QString& Symbol);
 };
-
-// The window that was shown or activated last: it gets what belongs to no channel.
-extern Tchat_form* CurrentChatWindow;
-// The first chat window, made with the program.
-extern Tchat_form* chat_form;

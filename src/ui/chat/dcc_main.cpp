@@ -3,7 +3,6 @@
 #include "config/skins.h"
 #include "irc/IRCClient.h"
 #include "net/netutils.h"
-#include "ui/config/config_main.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -77,7 +76,6 @@ Tdcc_form::Tdcc_form(QWidget* Parent)
     resize(295, 115);
     setMinimumWidth(295);
 
-    if (config_form) ApplyColors(config_form->Settings.Colors);
     Transfer.OnStatus = [this](const QString& Text) { status->setText(Text); };
     Transfer.OnProgress = [this] { UpdateProgress(); };
     Transfer.OnDone = [this] { TransferDone(); };

@@ -24,8 +24,6 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
-Tconfig_form* config_form = nullptr;
-
 void TDropDownComboBox::showPopup() {
     FireEvent(OnDropDown);
     QComboBox::showPopup();
@@ -89,7 +87,6 @@ Tconfig_form::Tconfig_form(TSettings& Settings, QWidget* Parent)
 
 Tconfig_form::~Tconfig_form() {
     TreeScanner1->Cancel();
-    if (config_form == this) config_form = nullptr;
 }
 
 void Tconfig_form::BuildGeneralTab() {
@@ -350,7 +347,6 @@ void Tconfig_form::RegisterStoredFields() {
 }
 
 void Tconfig_form::FormCreate() {
-    config_form = this;
     RestoreSettings();
     ApplyColors();
     Searching = false;

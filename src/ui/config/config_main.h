@@ -151,6 +151,3 @@ private:
     void RegisterStoredFields();
     int PendingSearches = 0; // a cancelled walk still reports its end
 };
-
-// Until every window gets the settings from the program's entry.
-extern Tconfig_form* config_form;

@@ -5,6 +5,7 @@
 #include "masterlist/browser.h"
 #include "net/http.h"
 #include "net/netutils.h"
+#include "portal/portalfetcher.h"
 #include "ui/shell/newsticker.h"
 #include "ui/shell/serverview.h"
 #include "ui/widgets/dockarea.h"
