@@ -75,8 +75,6 @@ private slots:
     void questions_data();
     void questions();
     void replyWhileAsking();
-    void usageReport_data();
-    void usageReport();
 
 private:
     QStringList Opened;
@@ -273,40 +271,6 @@ void TestMotdSession::replyWhileAsking() {
     QCOMPARE(R.Asked, QStringList{"1"});
     QCOMPARE(R.Shown, (QList<QByteArray>{"first", "second"}));
     QCOMPARE(R.Session->Headers, QList<QByteArray>{});
-}
-
-void TestMotdSession::usageReport_data() {
-    const qint64 Minute = 60'000;
-    QTest::addColumn<bool>("overHttp");
-    QTest::addColumn<QString>("host");
-    QTest::addColumn<qint64>("runMs");
-    QTest::addColumn<qint64>("activeMs");   // before the last restore
-    QTest::addColumn<qint64>("restoredMs"); // ago; -1: minimised now
-    QTest::addColumn<QByteArray>("minutes");
-    QTest::newRow("HTTP chosen, restored five minutes ago")
-        << true << "127.0.0.1" << 30 * Minute + 1000 << 10 * Minute << 5 * Minute
-        << QByteArray("30|15|");
-    QTest::newRow("service named, minimised")
-        << false << "localhost" << 90 * Minute << 40 * Minute << qint64(-1) << QByteArray("90|40|");
-}
-
-void TestMotdSession::usageReport() {
-    QFETCH(bool, overHttp);
-    QFETCH(QString, host);
-    QFETCH(qint64, runMs);
-    QFETCH(qint64, activeMs);
-    QFETCH(qint64, restoredMs);
-    QFETCH(QByteArray, minutes);
-    TRig R;
-    QVERIFY(R.Start(overHttp));
-    R.Settings->Store("motdhost", host);
-    QVERIFY(R.Exchange());
-    const qint64 Now = TickCount();
-    R.Session->SendUsageReport(Now - runMs, activeMs, restoredMs < 0 ? 0 : Now - restoredMs);
-    QTRY_COMPARE(R.Lab.Reports().size(), 1);
-    QCOMPARE(R.Lab.Reports()[0].Http, false);
-    QCOMPARE(R.Lab.Reports()[0].Text,
-             "TIME|030104|tarnwick|" + R.Settings->InstallCode.toLatin1() + '|' + minutes);
 }
 
 QTEST_MAIN(TestMotdSession)
