@@ -79,36 +79,12 @@ private:
     quint16 PeerPort = 0;
 };
 
-// The program's windows as it builds them, in a throwaway home.
-struct TWindows {
-    QTemporaryDir Home;
-    std::unique_ptr<TProgramWindows> Windows;
-    Tscmorrow_form* Main = nullptr;
-
-    void Open() {
-        Windows = std::make_unique<TProgramWindows>();
-        Main = Windows->Main.get();
-        Main->show();
-    }
-    // Closes the main window as the user would.
-    void Close() {
-        Main->close();
-        Main = nullptr;
-        Windows.reset();
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    }
-    void Restart() {
-        Close();
-        Open();
-    }
-};
-
 // A main window whose News window talks to the services above.
 struct TNews {
     TUdpService Udp;
     TMiniHttpServer Http;
-    QTemporaryDir Data; // the program folder, where the update program would be
-    TWindows F;
+    QTemporaryDir Data;   // the program folder, where the update program would be
+    TMainWindowFixture F; // its lab farm and master stay idle
 
     bool Start(bool OverHttp, const QHash<QString, QString>& Fields = {},
                const QString& Host = "127.0.0.1") {
