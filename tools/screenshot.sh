@@ -1,19 +1,13 @@
 #!/usr/bin/env bash
-# Pictures of the program after a demo refresh: a lab master with 300 game servers (and the
-# lab's news, banners and ticker), the main window, the splash, the tips window, every
-# configuration tab and (with ngircd) the chat tab and channel list, as PNG files in DIR.
+# Pictures of the program after a demo refresh: the lab scoutly-lite --demo runs against (a
+# master with 300 game servers, the lab's news, banners and ticker, and chat bots when ngircd
+# is installed), the main window, the splash, the tips window, every configuration tab and
+# (with ngircd) the chat tab and channel list, as PNG files in DIR.
 #   tools/screenshot.sh [DIR]      (default: build/shots)
 set -euo pipefail
 source "$(dirname "$0")/../scripts/common.sh"
 scoutly_ensure_packages
-scoutly_build >/dev/null
-BIN=$SCOUTLY_BUILD/bin
+scoutly_build scoutly-shots scoutly-lab >/dev/null
 DIR=${1:-$SCOUTLY_BUILD/shots}
 mkdir -p "$DIR"
-
-source "$SCOUTLY_ROOT/scripts/demo.sh"
-scoutly_demo_peers
-chat=()
-if [ -n "$ircport" ]; then chat=(--chat "127.0.0.1:$ircport"); fi
-QT_QPA_PLATFORM=offscreen "$BIN/scoutly-shots" "$DIR" --master "$master" --motd "$motd" \
-    --web "$web" "${chat[@]}"
+QT_QPA_PLATFORM=offscreen "$SCOUTLY_BUILD/bin/scoutly-shots" "$DIR" --demo

@@ -2,6 +2,7 @@
 // on the wire: with raw sockets, through the scoutly-lab program and against qstat. Its chat
 // bots are checked from a bare IRC connection on a real server.
 #include "config/links.h"
+#include "demo/demolab.h"
 #include "labbanner.h"
 #include "labchatbot.h"
 #include "labgameserver.h"
@@ -388,6 +389,10 @@ private slots:
     void programPortal();
     void portalOverrides_data();
     void portalOverrides();
+    void demoLab_data();
+    void demoLab();
+    void demoLabReport_data();
+    void demoLabReport();
 
 private:
     // ngircd and a helper bot holding the channel, started by the first chat test.
@@ -1367,6 +1372,73 @@ void TestLab::portalOverrides() {
         QCOMPARE(Motd.Requests().size(), 1);
         QCOMPARE(Motd.Requests().first().Text, MotdRequestText);
     }
+}
+
+void TestLab::demoLab_data() {
+    QTest::addColumn<QString>("ircd"); // the ngircd to run; a path that is not there: none
+    QTest::newRow("with chat") << QString();
+    QTest::newRow("ngircd missing") << QString("/nonexistent/ngircd");
+}
+
+// What scoutly-lite --demo runs against: a master listing 300 servers, news, web and (with
+// ngircd) chat bots, all gone once the demo ends.
+void TestLab::demoLab() {
+    QFETCH(QString, ircd);
+    QVERIFY2(qEnvironmentVariableIsSet("SCOUTLY_LAB_BIN"), NoBin);
+    const bool Chat = ircd.isEmpty();
+    if (Chat && QStandardPaths::findExecutable("ngircd", {"/usr/sbin", "/sbin"}).isEmpty())
+        QSKIP("ngircd is not installed");
+    TDemoAddresses At;
+    {
+        TDemoLab Lab(qEnvironmentVariable("SCOUTLY_LAB_BIN"), ircd);
+        QString Error;
+        QVERIFY2(Lab.Start(Error), qPrintable(Error));
+        At = Lab.Addresses();
+        const QString Notes = Lab.Notes().join('\n');
+        QCOMPARE(Notes.contains("runs without chat"), !Chat);
+        QCOMPARE(At.Chat.isEmpty(), !Chat);
+        const quint16 MasterPort = quint16(At.Master.section(':', 1).toUInt());
+        QCOMPARE(AskMaster(MasterPort, "morrow").List.count("\\ip\\127.0.0.1:"), 300);
+        QVERIFY(At.Web.startsWith("http://127.0.0.1:") && At.Web.endsWith('/'));
+        if (Chat) {
+            TIrcUser Visitor(quint16(At.Chat.section(':', 1).toUInt()), "visitor");
+            const QByteArray Names = Visitor.Join("#morrow");
+            QVERIFY2(Names.contains("Scout") && Names.contains("Rook"), Names);
+        }
+    }
+    for (const QString& Where : {At.Master, At.Motd, At.Chat}) {
+        if (Where.isEmpty()) continue;
+        QTcpSocket Probe;
+        Probe.connectToHost(QHostAddress::LocalHost, quint16(Where.section(':', 1).toUInt()));
+        QVERIFY2(!Probe.waitForConnected(1000), qPrintable(Where + " still listens"));
+    }
+}
+
+void TestLab::demoLabReport_data() {
+    QTest::addColumn<QByteArray>("report");
+    QTest::addColumn<QString>("master"); // empty: the report is refused
+    const QByteArray Full = "master 127.0.0.1:5000\ngame 127.0.0.1:6000 Alpha\n"
+                            "motd 127.0.0.1:7000\nhttp 127.0.0.1:8000\n";
+    QTest::newRow("complete") << Full + "ready\n"
+                              << "127.0.0.1:5000";
+    QTest::newRow("not ready yet") << Full << "";
+    QTest::newRow("no web server") << Full.left(Full.indexOf("http")) + "ready\n"
+                                   << "";
+    QTest::newRow("after ready ignored")
+        << Full.left(Full.indexOf("game")) + "ready\nmotd 127.0.0.1:1\nhttp 127.0.0.1:2\n"
+        << "";
+    QTest::newRow("not loopback") << "master 10.0.0.1:5000\n" + Full.mid(Full.indexOf("game")) +
+                                         "ready\n"
+                                  << "";
+}
+
+void TestLab::demoLabReport() {
+    QFETCH(QByteArray, report);
+    QFETCH(QString, master);
+    TDemoAddresses At;
+    QCOMPARE(TDemoLab::ParseLabReport(report, At), !master.isEmpty());
+    QCOMPARE(At.Master, master);
+    if (!master.isEmpty()) QCOMPARE(At.Web, QString("http://127.0.0.1:8000/"));
 }
 
 QTEST_GUILESS_MAIN(TestLab)

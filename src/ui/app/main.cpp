@@ -3,6 +3,7 @@
 #include "config/settings.h"
 #include "config/settingsstore.h"
 #include "config/skins.h"
+#include "demo/demolab.h"
 #include "portal/portaloptions.h"
 #include "ui/app/program.h"
 #include "ui/shell/scmorrow_main.h"
@@ -88,14 +89,16 @@ struct TOptions {
         "URL"};
     const QCommandLineOption Demo{
         "demo", "Run in a throwaway home with a stand-in game folder: nothing of yours is read "
-                "or written."};
+                "or written. Without --master, also start a lab on loopback (a master listing "
+                "300 game servers, news, banners, ticker and, with ngircd, chat bots) for as "
+                "long as the program runs."};
     QCommandLineOption QuitAfter{"quit-after", "Quit after MS milliseconds.", "ms"};
 };
 
 // The home folder and the servers given on the command line, stored before any window reads
 // them. False (with the reason on standard error) when a value is not well formed.
 bool ApplyOptions(const QCommandLineParser& Parser, const TOptions& O,
-                  std::unique_ptr<QTemporaryDir>& DemoHome) {
+                  std::unique_ptr<QTemporaryDir>& DemoHome, const TDemoLab* Lab) {
     if (Parser.isSet(O.Home)) {
         SetScoutlyHome(Parser.value(O.Home));
     } else if (Parser.isSet(O.Demo)) {
@@ -103,6 +106,13 @@ bool ApplyOptions(const QCommandLineParser& Parser, const TOptions& O,
         SetScoutlyHome(DemoHome->path());
     }
     if (Parser.isSet(O.Demo)) PrepareDemoHome(UserConfigDir());
+    if (QString Error; Lab) {
+        TRegistry Registry;
+        if (!Lab->Store(Registry, Error)) {
+            std::fprintf(stderr, "scoutly-lite: %s\n", qPrintable(Error));
+            return false;
+        }
+    }
     if (Parser.isSet(O.Master) || Parser.isSet(O.Chat)) {
         TRegistry Registry;
         if (Parser.isSet(O.Master))
@@ -148,8 +158,13 @@ int main(int argc, char** argv) {
             return 1;
         }
     }
+    // --demo brings its own servers on loopback (unless --master names one); they stop with
+    // the program.
+    std::unique_ptr<TDemoLab> Lab;
+    if (Parser.isSet(Options.Demo) && !Parser.isSet(Options.Master) && !(Lab = TDemoLab::Launch()))
+        return 1;
     std::unique_ptr<QTemporaryDir> DemoHome;
-    if (!ApplyOptions(Parser, Options, DemoHome)) return 1;
+    if (!ApplyOptions(Parser, Options, DemoHome, Lab.get())) return 1;
 
     // Without them the windows keep their built-in look; say where they were looked for.
     if (!SkinNames().contains("default"))

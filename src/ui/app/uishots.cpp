@@ -1,12 +1,15 @@
-// scoutly-shots DIR [--master HOST:PORT [--chat HOST:PORT] [--motd HOST:PORT] [--web URL]]:
+// scoutly-shots DIR [--demo | --master HOST:PORT [--chat HOST:PORT] [--motd HOST:PORT]
+// [--web URL]]:
 // pictures of the program's windows, drawn offscreen, for reviewing how they look without a
 // desktop. Runs in a throwaway home so no real settings are touched. With a master server, the
 // main window is shown after a full refresh; with a chat server, also its chat tab once others
 // have talked, and the channel list. --motd and --web point the News page, banner and ticker at
-// other servers, as for scoutly-lite.
+// other servers, as for scoutly-lite. --demo starts the lab scoutly-lite --demo runs against and
+// uses all of its servers.
 #include "config/paths.h"
 #include "config/settings.h"
 #include "config/settingsstore.h"
+#include "demo/demolab.h"
 #include "masterlist/browser.h"
 #include "portal/portaloptions.h"
 #include "ui/app/program.h"
@@ -32,6 +35,7 @@
 #include <QTextBrowser>
 #include <QTextStream>
 #include <QToolButton>
+#include <tuple>
 
 namespace {
 const QString FieldsKey = "Software\\Scoutly\\tarnwick\\morrow\\config";
@@ -146,13 +150,20 @@ int main(int argc, char** argv) {
         }
         return Value;
     };
-    const QString Master = Take("--master"), Chat = Take("--chat"), Motd = Take("--motd"),
-                  Web = Take("--web");
+    QString Master = Take("--master"), Chat = Take("--chat"), Motd = Take("--motd"),
+            Web = Take("--web");
+    const bool Demo = Arguments.removeAll("--demo") > 0;
     if (Arguments.size() != 1 || Arguments[0].startsWith('-')) {
-        QTextStream(stderr) << "usage: scoutly-shots DIR [--master HOST:PORT [--chat HOST:PORT] "
-                               "[--motd HOST:PORT] [--web URL]]   (writes PNG pictures of the "
-                               "windows)\n";
+        QTextStream(stderr) << "usage: scoutly-shots DIR [--demo | --master HOST:PORT [--chat "
+                               "HOST:PORT] [--motd HOST:PORT] [--web URL]]   (writes PNG pictures "
+                               "of the windows)\n";
         return 1;
+    }
+    std::unique_ptr<TDemoLab> Lab;
+    if (Demo) {
+        if (!(Lab = TDemoLab::Launch())) return 1;
+        const TDemoAddresses& At = Lab->Addresses();
+        std::tie(Master, Chat, Motd, Web) = std::tie(At.Master, At.Chat, At.Motd, At.Web);
     }
     const QString Folder = Arguments[0];
     QDir().mkpath(Folder);
