@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs the build into a throwaway prefix and checks what a package would ship: the three
-# programs, the data scoutly-lite reads, the desktop entry with its icons, the manual page. Then
+# programs, the data scoutly-lite reads, the desktop entry with its icons, the manual pages. Then
 # runs the installed scoutly-lite offscreen and checks it takes its skins from that prefix.
 #   install_test.sh SOURCE_DIR BUILD_DIR BUILD_TREE_SCOUTLY_LITE   (CMAKE: the cmake to use)
 set -euo pipefail
@@ -53,10 +53,12 @@ done
 
 desktop=$prefix/share/applications/scoutly-lite.desktop
 if [ -f "$desktop" ]; then
-    # The entry must start the installed program and name the installed icon.
-    exec_name=$(sed -n 's/^Exec=\([^ ]*\).*/\1/p' "$desktop")
+    # The entry and its actions must start the installed program and name the installed icon.
+    exec_names=$(sed -n 's/^Exec=\([^ ]*\).*/\1/p' "$desktop")
     icon_name=$(sed -n 's/^Icon=//p' "$desktop")
-    [ -f "$prefix/bin/${exec_name:-?}" ] || fail "Exec=$exec_name is not in bin/"
+    for exec_name in ${exec_names:-?}; do
+        [ -f "$prefix/bin/$exec_name" ] || fail "Exec=$exec_name is not in bin/"
+    done
     [ -f "$prefix/share/icons/hicolor/128x128/apps/${icon_name:-?}.png" ] ||
         fail "Icon=$icon_name has no icon in share/icons/hicolor"
     if command -v desktop-file-validate >/dev/null; then
@@ -67,21 +69,23 @@ else
     fail "share/applications/scoutly-lite.desktop is not installed"
 fi
 
-manual=$prefix/share/man/man1/scoutly-query.1
-if [ -f "$manual" ]; then
+for program in scoutly-query scoutly-lite; do
+    manual=$prefix/share/man/man1/$program.1
+    if [ ! -f "$manual" ]; then
+        fail "share/man/man1/$program.1 is not installed"
+        continue
+    fi
     if command -v groff >/dev/null; then
         warnings=$(groff -man -ww -z "$manual" 2>&1)
-        [ -z "$warnings" ] || fail "scoutly-query.1: $warnings"
+        [ -z "$warnings" ] || fail "$program.1: $warnings"
     fi
-    # Every option scoutly-query --help lists is described in the manual page.
-    options=$("$prefix/bin/scoutly-query" --help | grep -o -- '--[a-z][a-z-]*' | sort -u)
-    [ -n "$options" ] || fail "scoutly-query --help lists no options"
+    # Every option --help lists is described in the manual page.
+    options=$(env -u DISPLAY "$prefix/bin/$program" --help | grep -o -- '--[a-z][a-z-]*' | sort -u)
+    [ -n "$options" ] || fail "$program --help lists no options"
     for option in $options; do
-        grep -qF -- "${option//-/\\-}" "$manual" || fail "scoutly-query.1 does not describe $option"
+        grep -qF -- "${option//-/\\-}" "$manual" || fail "$program.1 does not describe $option"
     done
-else
-    fail "share/man/man1/scoutly-query.1 is not installed"
-fi
+done
 
 # --- The installed scoutly-lite ------------------------------------------------------------
 # Nothing from the caller's environment may point it elsewhere.
