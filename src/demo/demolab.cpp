@@ -111,7 +111,7 @@ void TDemoLab::Stop(std::unique_ptr<QProcess>& Process) {
 bool TDemoLab::StartIrc(quint16& Port, QString& Error) {
     const QString Program = FindIrcd(FIrcd);
     if (Program.isEmpty()) {
-        Error = "not installed";
+        Error = "install ngircd for one";
         return false;
     }
     Port = FreeLoopbackPort();
@@ -141,7 +141,7 @@ bool TDemoLab::StartIrc(quint16& Port, QString& Error) {
     }
     QFile Log(Root + "/log");
     Log.open(QIODevice::ReadOnly);
-    Error = Program + " did not listen: " + QString::fromUtf8(Log.read(2000)).trimmed();
+    Error = Program + " did not listen: " + QString::fromUtf8(Log.read(2000)).simplified();
     Stop(FIrc);
     return false;
 }
@@ -167,7 +167,7 @@ bool TDemoLab::Start(QString& Error) {
                   << "127.0.0.1:" + QString::number(IrcPort) << "--chat-bots"
                   << "5";
     else
-        FNotes << "No IRC server (ngircd: " + IrcError + "): the demo runs without chat.";
+        FNotes << "No IRC server (" + IrcError + "): the demo runs without chat.";
 
     QString Program = FLabProgram;
     if (Program.isEmpty()) {
