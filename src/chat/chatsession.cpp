@@ -83,9 +83,10 @@ void TChatSession::SetupEvents() {
         const int W = WindowOf(C);
         if (W >= 0 && C && OnTopic) OnTopic(W, C);
     };
-    E.OnChannelUpdate = [this](TChannel* C, TChannelUpdateType, TUser*, int) {
+    E.OnChannelUpdate = [this](TChannel* C, TChannelUpdateType Type, TUser* U, int Info) {
         const int W = WindowOf(C);
-        if (W >= 0 && OnNames) OnNames(W, C);
+        if (W >= 0 && Type != cuTopic && Type != cuModes && OnMembers)
+            OnMembers(W, C, Type, U, Info);
     };
     E.OnStartChannelInfo = [this](TIRCClient*) {
         if (!Destroying && OnListStarted) OnListStarted();
@@ -120,11 +121,11 @@ void TChatSession::SetupLineEvents() {
     };
     E.OnJoin = [this](TIRCClient*, TUser* U, TChannel* C) {
         if (!Settings.Flag(TField::HideJoins))
-            LineIn(C, "*** " + Nick(U) + " has joined " + Name(C), TChatColor::Orange);
+            LineIn(C, "*** " + Nick(U) + " has joined " + Name(C), TChatColor::Orange, true);
     };
     E.OnPart = [this](TIRCClient*, TUser* U, TChannel* C, const QByteArray&) {
         if (!Settings.Flag(TField::HideJoins))
-            LineIn(C, "*** " + Nick(U) + " has left " + Name(C), TChatColor::Orange);
+            LineIn(C, "*** " + Nick(U) + " has left " + Name(C), TChatColor::Orange, true);
     };
     E.OnKick = [this](TIRCClient*, TUser* U, TUser* V, TChannel* C) {
         LineIn(C,
@@ -191,8 +192,13 @@ void TChatSession::Line(int Window, const QString& Text, TChatColor Color) {
     if (!Destroying && Window >= 0 && OnLine) OnLine(Window, Text, Color);
 }
 
-void TChatSession::LineIn(const TChannel* Channel, const QString& Text, TChatColor Color) {
-    Line(WindowOf(Channel), Text, Color);
+void TChatSession::LineIn(const TChannel* Channel, const QString& Text, TChatColor Color,
+                          bool Busy) {
+    const int Window = WindowOf(Channel);
+    if (Busy && !Destroying && Window >= 0 && OnBusyLine)
+        OnBusyLine(Window, Text, Color);
+    else
+        Line(Window, Text, Color);
 }
 
 void TChatSession::ConnectChat() {
