@@ -60,8 +60,16 @@ void TChatSession::SetupEngine() {
     if (!Real.isEmpty()) E.RealName = Real.toUtf8().replace(' ', '_');
     E.Server = Settings.ChatServerHost();
     E.Port = Settings.ChatServerPort();
-    E.OnNicksInUse = [](TIRCClient* Sender, QByteArray& NewNick) {
-        NewNick = Sender->Nick() + QByteArray::number(QRandomGenerator::global()->bounded(1000));
+    // Every try is the second choice and a number not tried since it was refused: the nick
+    // never grows past what servers accept.
+    E.OnNicksInUse = [Tried = QList<int>()](TIRCClient* Sender, QByteArray& NewNick) mutable {
+        if (NewNick == Sender->AltNick || Tried.size() >= 1000) Tried.clear();
+        int Number;
+        do
+            Number = int(QRandomGenerator::global()->bounded(1000));
+        while (Tried.contains(Number));
+        Tried << Number;
+        NewNick = Sender->AltNick + QByteArray::number(Number);
     };
 }
 
