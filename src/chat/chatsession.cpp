@@ -60,8 +60,16 @@ void TChatSession::SetupEngine() {
     if (!Real.isEmpty()) E.RealName = Real.toUtf8().replace(' ', '_');
     E.Server = Settings.ChatServerHost();
     E.Port = Settings.ChatServerPort();
-    E.OnNicksInUse = [](TIRCClient* Sender, QByteArray& NewNick) {
-        NewNick = Sender->Nick() + QByteArray::number(QRandomGenerator::global()->bounded(1000));
+    // Every try is the second choice and a number not tried since it was refused: the nick
+    // never grows past what servers accept.
+    E.OnNicksInUse = [Tried = QList<int>()](TIRCClient* Sender, QByteArray& NewNick) mutable {
+        if (NewNick == Sender->AltNick || Tried.size() >= 1000) Tried.clear();
+        int Number;
+        do
+            Number = int(QRandomGenerator::global()->bounded(1000));
+        while (Tried.contains(Number));
+        Tried << Number;
+        NewNick = Sender->AltNick + QByteArray::number(Number);
     };
 }
 
@@ -83,9 +91,10 @@ void TChatSession::SetupEvents() {
         const int W = WindowOf(C);
         if (W >= 0 && C && OnTopic) OnTopic(W, C);
     };
-    E.OnChannelUpdate = [this](TChannel* C, TChannelUpdateType, TUser*, int) {
+    E.OnChannelUpdate = [this](TChannel* C, TChannelUpdateType Type, TUser* U, int Info) {
         const int W = WindowOf(C);
-        if (W >= 0 && OnNames) OnNames(W, C);
+        if (W >= 0 && Type != cuTopic && Type != cuModes && OnMembers)
+            OnMembers(W, C, Type, U, Info);
     };
     E.OnStartChannelInfo = [this](TIRCClient*) {
         if (!Destroying && OnListStarted) OnListStarted();
@@ -120,11 +129,11 @@ void TChatSession::SetupLineEvents() {
     };
     E.OnJoin = [this](TIRCClient*, TUser* U, TChannel* C) {
         if (!Settings.Flag(TField::HideJoins))
-            LineIn(C, "*** " + Nick(U) + " has joined " + Name(C), TChatColor::Orange);
+            LineIn(C, "*** " + Nick(U) + " has joined " + Name(C), TChatColor::Orange, true);
     };
     E.OnPart = [this](TIRCClient*, TUser* U, TChannel* C, const QByteArray&) {
         if (!Settings.Flag(TField::HideJoins))
-            LineIn(C, "*** " + Nick(U) + " has left " + Name(C), TChatColor::Orange);
+            LineIn(C, "*** " + Nick(U) + " has left " + Name(C), TChatColor::Orange, true);
     };
     E.OnKick = [this](TIRCClient*, TUser* U, TUser* V, TChannel* C) {
         LineIn(C,
@@ -191,8 +200,13 @@ void TChatSession::Line(int Window, const QString& Text, TChatColor Color) {
     if (!Destroying && Window >= 0 && OnLine) OnLine(Window, Text, Color);
 }
 
-void TChatSession::LineIn(const TChannel* Channel, const QString& Text, TChatColor Color) {
-    Line(WindowOf(Channel), Text, Color);
+void TChatSession::LineIn(const TChannel* Channel, const QString& Text, TChatColor Color,
+                          bool Busy) {
+    const int Window = WindowOf(Channel);
+    if (Busy && !Destroying && Window >= 0 && OnBusyLine)
+        OnBusyLine(Window, Text, Color);
+    else
+        Line(Window, Text, Color);
 }
 
 void TChatSession::ConnectChat() {

@@ -54,6 +54,9 @@ public:
 
     // None of these fires once the session is being destroyed.
     std::function<void(int Window, const QString& Text, TChatColor Color)> OnLine;
+    // Join and part lines, which come in bursts: they may show a moment later, together
+    // (unset: OnLine).
+    std::function<void(int Window, const QString& Text, TChatColor Color)> OnBusyLine;
     // A new window, its connect button down.
     std::function<void(int Window)> OnWindowOpened;
     // Window now shows Channel: its caption and names, an empty topic; shown and in front.
@@ -64,6 +67,10 @@ public:
     // Window shown and brought in front.
     std::function<void(int Window)> OnWindowRaised;
     std::function<void(int Window, TChannel* Channel)> OnNames;
+    // One change of Window's channel members: Info and User as the engine reports them.
+    std::function<void(int Window, TChannel* Channel, TChannelUpdateType Type, TUser* User,
+                       int Info)>
+        OnMembers;
     std::function<void(int Window, TChannel* Channel)> OnTopic;
     // The connect button of Window follows the connection.
     std::function<void(int Window, bool Connected)> OnConnectedChanged;
@@ -83,7 +90,7 @@ private:
     void SetupEvents();
     void SetupLineEvents();
     void Line(int Window, const QString& Text, TChatColor Color);
-    void LineIn(const TChannel* Channel, const QString& Text, TChatColor Color);
+    void LineIn(const TChannel* Channel, const QString& Text, TChatColor Color, bool Busy = false);
     int OpenWindow();
     void Joined(TChannel* Channel);
     void Release(int Window);

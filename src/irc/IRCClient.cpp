@@ -1,9 +1,11 @@
 #include "irc/IRCClient.h"
 
 #include <QDateTime>
+#include <QElapsedTimer>
 #include <QList>
 #include <QLocale>
 #include <QPointer>
+#include <QTimer>
 
 #include <algorithm>
 #include <iterator>
@@ -165,9 +167,27 @@ int TIRCClient::FindLineEnd(const QByteArray& Buffer) {
 
 void TIRCClient::SocketData() {
     ReceiveBuffer += Socket->ReceiveText();
+    HandleReceived();
+}
+
+void TIRCClient::HandleReceived() {
     QPointer<TIRCClient> Self(this);
+    QElapsedTimer Turn;
+    Turn.start();
     int End;
     while (Connected() && (End = FindLineEnd(ReceiveBuffer)) > 0) {
+        if (Turn.elapsed() >= TurnBudgetMs) {
+            // A burst (a netsplit, a huge channel) goes on next turn: the windows paint and
+            // the timers run in between. Later data queues behind it in the buffer.
+            if (!MoreQueued) {
+                MoreQueued = true;
+                QTimer::singleShot(0, this, [this] {
+                    MoreQueued = false;
+                    HandleReceived();
+                });
+            }
+            return;
+        }
         QByteArray Line = ReceiveBuffer.left(End - 1);
         ReceiveBuffer.remove(0, End);
         Line.removeIf([](char C) { return C == '\r' || C == '\n'; });

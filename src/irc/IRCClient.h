@@ -103,6 +103,8 @@ public:
     static constexpr qsizetype MaxLineBytes = 64 * 1024;
     // Nicks from OnNicksInUse tried before giving up.
     static constexpr int MaxNickRetries = 5;
+    // Received lines handled in one event-loop turn for at most this long.
+    static constexpr int TurnBudgetMs = 25;
 
     // Operations
     void Connect();
@@ -171,6 +173,7 @@ private:
     void SetState(TClientState Value);
     void SocketConnected();
     void SocketData();
+    void HandleReceived();
     void SocketClosed();
     void ParseLine(QByteArray Line);
     void Route(TUser* LineUser);
@@ -216,4 +219,5 @@ private:
     TUser* SelfUser = nullptr;
     QByteArray ReceiveBuffer;
     int NickRetries = 0;
+    bool MoreQueued = false;
 };

@@ -393,7 +393,18 @@ private:
         if (State.Dest != TDest::Text) return;
         FlushRaw();
         EndHighSurrogate();
-        Out += QLatin1String("<br />");
+        if (InBlock >= ShownBlockChars)
+            NewBlock();
+        else
+            Out += QLatin1String("<br />");
+    }
+
+    // A block of its own for what follows, looking like a line break.
+    void NewBlock() {
+        if (OpenLook != TLook()) Out += QLatin1String("</span>");
+        OpenLook = TLook();
+        Out += QLatin1String("</div><div style=\"white-space: pre-wrap;\">");
+        InBlock = 0;
     }
 
     // Plain bytes are decoded together, so UTF-8 written straight into the file survives.
@@ -438,6 +449,8 @@ private:
 
     void Put(char16_t C) {
         if (C < 0x20 && C != u'\t') return;
+        if (InBlock >= 2 * ShownBlockChars) NewBlock();
+        ++InBlock;
         StyleFor();
         switch (C) {
         case u'<':
@@ -455,6 +468,7 @@ private:
         default:
             Out += QChar(C);
         }
+        if (C == u' ' && InBlock >= ShownBlockChars) NewBlock();
     }
 
     // Opens a span for the current character formatting unless it is the one open already.
@@ -500,10 +514,31 @@ private:
     char16_t HighSurrogate = 0;
     TLook OpenLook;
     QString Out;
+    qsizetype InBlock = 0; // characters shown since the block began
 };
 
 } // namespace
 
 QString RtfToHtml(const QByteArray& Rtf) {
     return TRtfReader(Rtf).Run();
+}
+
+QString BreakLongLines(const QString& Text) {
+    QString Result;
+    Result.reserve(Text.size() + Text.size() / ShownBlockChars + 1);
+    qsizetype Run = 0;
+    for (qsizetype I = 0; I < Text.size(); ++I) {
+        const QChar C = Text[I];
+        if (Run >= 2 * ShownBlockChars && !C.isLowSurrogate()) {
+            Result += u'\n';
+            Run = 0;
+        }
+        Result += C;
+        Run = C == u'\n' ? 0 : Run + 1;
+        if (C == u' ' && Run >= ShownBlockChars) {
+            Result += u'\n';
+            Run = 0;
+        }
+    }
+    return Result;
 }

@@ -5,6 +5,7 @@
 #include "config/settings.h"
 #include "config/settingsstore.h"
 #include "peers/ngircd.h"
+#include "stallwatch.h"
 #include "ui/app/program.h"
 #include "ui/chat/channellist_main.h"
 #include "ui/chat/chat_main.h"
@@ -16,7 +17,7 @@
 
 #include <QCheckBox>
 #include <QLabel>
-#include <QListWidget>
+#include <QListView>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTextBlock>
@@ -47,6 +48,19 @@ bool HasLine(const Tchat_form* W, const QString& Text) {
     return LinesOf(W).contains(Text);
 }
 
+// The names a window lists, top to bottom.
+QStringList Listed(const Tchat_form* W) {
+    QStringList Result;
+    const QAbstractItemModel* Model = W->name_box->model();
+    for (int Row = 0; Row < Model->rowCount(); ++Row)
+        Result << Model->index(Row, 0).data().toString();
+    return Result;
+}
+
+void Select(Tchat_form* W, const QString& Name) {
+    W->name_box->setCurrentIndex(W->name_box->model()->index(int(Listed(W).indexOf(Name)), 0));
+}
+
 void Type(Tchat_form* W, const QString& Text) {
     W->mainline->setText(Text);
     QTest::keyClick(W->mainline, Qt::Key_Return);
@@ -72,9 +86,11 @@ private slots:
     void fileOffered();
     void fileSent();
     void closeLeavesChannel();
+    void bigChannel();
 
 private:
-    std::unique_ptr<TProgramWindows> Open(const QByteArray& Nick, const QString& Home = {});
+    std::unique_ptr<TProgramWindows> Open(const QByteArray& Nick, const QString& Home = {},
+                                          quint16 Port = 0);
     // As "tester", once the home channel's window is up; null when it never comes.
     std::unique_ptr<TProgramWindows> OpenInChannel();
     // "pal" joins #morrow and the window lists him.
@@ -101,10 +117,11 @@ std::unique_ptr<TProgramWindows> TestChat::OpenInChannel() {
 bool TestChat::PalJoins(TPal& Pal, const TProgramWindows& P) {
     if (!Pal.Open(Server.Port, "pal")) return false;
     Pal.Send("JOIN #morrow");
-    return QTest::qWaitFor([&P] { return P.Chat->name_box->count() == 2; }, 5000);
+    return QTest::qWaitFor([&P] { return Listed(P.Chat).size() == 2; }, 5000);
 }
 
-std::unique_ptr<TProgramWindows> TestChat::Open(const QByteArray& Nick, const QString& Home) {
+std::unique_ptr<TProgramWindows> TestChat::Open(const QByteArray& Nick, const QString& Home,
+                                                quint16 Port) {
     HomeDir = std::make_unique<QTemporaryDir>();
     qputenv("SCOUTLY_HOME", (Home.isEmpty() ? HomeDir->path() : Home).toUtf8());
     const QString Game = HomeDir->path() + "/game/";
@@ -115,7 +132,7 @@ std::unique_ptr<TProgramWindows> TestChat::Open(const QByteArray& Nick, const QS
         Registry.WriteString(FieldsKey, "program_dir_Text", Game);
         Registry.WriteString(FieldsKey, "nick_Text", QString::fromUtf8(Nick));
         Registry.WriteString(FieldsKey, "chatserver_Text",
-                             QString("127.0.0.1:%1").arg(Server.Port));
+                             QString("127.0.0.1:%1").arg(Port ? Port : Server.Port));
         Registry.WriteString("Software\\Scoutly\\tarnwick\\morrow", "showtips", "X");
     }
     auto Windows = std::make_unique<TProgramWindows>();
@@ -130,8 +147,7 @@ void TestChat::connectsAndJoinsDefaultChannel() {
     QCOMPARE(ColorOf(P->Chat, "*** You are now chatting in #morrow"), QColor(0xFF, 0x80, 0));
     QVERIFY(LinesOf(P->Chat).filter(QRegularExpression("^\\*\\*\\* .*[Ww]elcome")).size() > 0);
     QVERIFY(P->Chat->connect_butt->isChecked());
-    QCOMPARE(P->Chat->name_box->count(), 1);
-    QCOMPARE(P->Chat->name_box->item(0)->text(), QString("@tester"));
+    QCOMPARE(Listed(P->Chat), QStringList{"@tester"});
     QCOMPARE(P->ChatModule->CurrentChatWindow(), P->Chat);
 }
 
@@ -142,7 +158,7 @@ void TestChat::messagesBothWays() {
     QVERIFY(Pal.Open(Server.Port, "pal"));
     Pal.Send("JOIN #morrow");
     QTRY_VERIFY(HasLine(P->Chat, "*** pal has joined #morrow"));
-    QTRY_COMPARE(P->Chat->name_box->count(), 2);
+    QTRY_COMPARE(Listed(P->Chat).size(), 2);
     Pal.Send("PRIVMSG #morrow :hi all");
     QTRY_VERIFY(HasLine(P->Chat, "<pal> hi all"));
     QCOMPARE(ColorOf(P->Chat, "<pal> hi all"), QColor(0, 0, 0));
@@ -178,11 +194,11 @@ void TestChat::joinsPartsAndHiding() {
     P->Settings->SetFlag(TField::HideJoins, true);
     const int Before = LinesOf(P->Chat).size();
     Pal.Send("JOIN #morrow");
-    QTRY_COMPARE(P->Chat->name_box->count(), 2);
+    QTRY_COMPARE(Listed(P->Chat).size(), 2);
     QCOMPARE(LinesOf(P->Chat).size(), Before);
     P->Chat->ExecuteCommand("/kick #morrow pal :behave");
     QTRY_VERIFY(HasLine(P->Chat, "*** pal was kicked by tester (behave)"));
-    QCOMPARE(P->Chat->name_box->count(), 1);
+    QCOMPARE(Listed(P->Chat).size(), 1);
 }
 
 void TestChat::commands() {
@@ -212,8 +228,7 @@ void TestChat::commands() {
         P->Chat->sendmsg_butt->click();
         QCOMPARE(Box.Text, QString("You must select a name first"));
     }
-    P->Chat->name_box->setCurrentItem(
-        P->Chat->name_box->findItems("pal", Qt::MatchExactly).first());
+    Select(P->Chat, "pal");
     P->Chat->sendmsg_butt->click();
     QCOMPARE(P->Chat->mainline->text(), QString("/msg pal "));
     P->Chat->mainline->clear();
@@ -394,7 +409,7 @@ void TestChat::fileSent() {
     QVERIFY(P);
     TPal Pal;
     QVERIFY(PalJoins(Pal, *P));
-    P->Chat->name_box->setCurrentRow(P->Chat->name_box->item(0)->text() == "pal" ? 0 : 1);
+    Select(P->Chat, "pal");
     QTemporaryDir Files;
     QFile Source(Files.filePath("my file.bin"));
     QVERIFY(Source.open(QIODevice::WriteOnly));
@@ -435,6 +450,60 @@ void TestChat::closeLeavesChannel() {
     QTRY_COMPARE(P->Chat->windowTitle(), QString("Chat (No Channel)"));
     QVERIFY(!Dock->isFloating());
     QCOMPARE(P->Main->pages->DockOf(P->Chat), Dock);
+}
+
+// A channel of 10,000 from a scripted server, then a burst of 2,000 joins with a rename and
+// flag changes: the list matches the engine's member table, in order, and the window never
+// stops for long.
+void TestChat::bigChannel() {
+    TScriptServer Irc;
+    QVERIFY(Irc.Listen());
+    auto P = Open("tester", {}, Irc.Listener.serverPort());
+    QTRY_COMPARE_WITH_TIMEOUT(P->Chat->windowTitle(), QString("#morrow"), 10000);
+    const auto Member = [](int I) { return QByteArray(I % 3 ? "u" : "U") + QByteArray::number(I); };
+    QByteArray Names;
+    for (int I = 0; I < 10000; ++I)
+        Names += (I % 40 ? " " : "\r\n:lab 353 tester = #morrow :@tester ") +
+                 QByteArray(I < 10   ? "@"
+                            : I < 30 ? "+"
+                                     : "") +
+                 Member(I);
+    Irc.Send(Names.mid(2) + "\r\n:lab 366 tester #morrow :End\r\n");
+    QTRY_COMPARE_WITH_TIMEOUT(Listed(P->Chat).size(), 10001, 10000);
+    TStallWatch Watch;
+    Watch.Start();
+    QByteArray Burst;
+    for (int I = 0; I < 2000; ++I)
+        Burst +=
+            ":" + QByteArray(I % 2 ? "j" : "J") + QByteArray::number(I) + "!u@h JOIN #morrow\r\n";
+    Burst += ":u100!u@h NICK :aRenamed\r\n:tester!u@h MODE #morrow +o u2\r\n"
+             ":tester!u@h MODE #morrow -v U15\r\n:tester!u@h MODE #morrow -o+v u4 u4\r\n";
+    Irc.Send(Burst + "PING :done\r\n");
+    QTRY_VERIFY_WITH_TIMEOUT(Irc.Received.contains("PONG :done"), 10000);
+    QTest::qWait(50);
+    QVERIFY2(Watch.LongestMs() < 250, qPrintable(QString::number(Watch.LongestMs())));
+    const TChannel* Channel = P->ChatModule->Session->IRCClient1->Channels->Find("#morrow");
+    QStringList Table;
+    for (int I = 0; I < Channel->Members.Count(); ++I) {
+        const int F = Channel->Members.Flags(I);
+        Table << (F & mfOperator ? "@"
+                  : F & mfVoice  ? "+"
+                                 : "") +
+                     QString::fromUtf8(Channel->Members.Nick(I));
+    }
+    const QStringList Shown = Listed(P->Chat);
+    QCOMPARE(Shown.size(), 12001);
+    QCOMPARE(QSet<QString>(Shown.begin(), Shown.end()), QSet<QString>(Table.begin(), Table.end()));
+    const auto Rank = [](const QString& T) { return T[0] == '@' ? 0 : T[0] == '+' ? 1 : 2; };
+    for (qsizetype I = 1; I < Shown.size(); ++I) {
+        const QString &A = Shown[I - 1], &B = Shown[I];
+        const int Order =
+            Rank(A) != Rank(B) ? Rank(A) - Rank(B) : A.compare(B, Qt::CaseInsensitive);
+        QVERIFY2(Order < 0, qPrintable(A + " before " + B));
+    }
+    for (const char* Name : {"aRenamed", "@u2", "U15", "+u4"})
+        QVERIFY2(Shown.contains(Name), Name);
+    QCOMPARE(Shown.indexOf("aRenamed"), Shown.indexOf("+u4") + 1); // first of the others
 }
 
 QTEST_MAIN(TestChat)

@@ -58,6 +58,7 @@ private slots:
     void autoAway_data();
     void autoAway();
     void nickInUse();
+    void nickRetries();
     void generatedNickIsKept();
     void fileOffers_data();
     void fileOffers();
@@ -214,6 +215,29 @@ void TestChatSession::nickInUse() {
     QVERIFY2(QRegularExpression("^taken_\\d{1,3}$").match(QString(Nick)).hasMatch(),
              Nick.constData());
     QCOMPARE(Settings->Nick(), QString("taken")); // the stored nick stays
+}
+
+// Every nick refused: the stored one, the second choice, then that with a fresh number for
+// each of the engine's tries; never a number on a number.
+void TestChatSession::nickRetries() {
+    TScriptServer Irc;
+    Irc.RefuseNicks = true;
+    QVERIFY(Irc.Listen());
+    Settings->SetValue(TField::ChatServer, QString("127.0.0.1:%1").arg(Irc.Listener.serverPort()));
+    Settings->SetValue(TField::Nick, "taken");
+    TChatSession S(*Settings);
+    S.AddWindow("Chat (No Channel)");
+    S.ConnectChat();
+    QTRY_VERIFY(!S.IRCClient1->Connected());
+    QStringList Tried;
+    for (const QByteArray& Line : std::as_const(Irc.Received))
+        if (Line.startsWith("NICK ")) Tried << QString(Line.mid(5));
+    QCOMPARE(Tried.mid(0, 2), (QStringList{"taken", "taken_"}));
+    const QStringList Numbered = Tried.mid(2);
+    QCOMPARE(Numbered.size(), TIRCClient::MaxNickRetries);
+    QCOMPARE(QSet<QString>(Numbered.begin(), Numbered.end()).size(), Numbered.size());
+    for (const QString& Nick : Numbered)
+        QVERIFY2(QRegularExpression("^taken_\\d{1,3}$").match(Nick).hasMatch(), qPrintable(Nick));
 }
 
 void TestChatSession::generatedNickIsKept() {

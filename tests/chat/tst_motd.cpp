@@ -4,6 +4,7 @@
 // the application's event loop being told to exit.
 #include "peers/minihttp.h"
 #include "shell/mainwindowfixture.h"
+#include "stallwatch.h"
 #include "ui/chat/chat_main.h"
 #include "ui/chat/chatmod_main.h"
 #include "ui/config/config_main.h"
@@ -194,6 +195,8 @@ private slots:
     void linksOpenInBrowser();
     void closeDocksBack();
     void throughHttpProxy();
+    void longLine_data();
+    void longLine();
 
 private:
     TUrlCatcher Catcher;
@@ -594,6 +597,35 @@ void TestMotd::throughHttpProxy() {
     QTRY_COMPARE(N.News()->motd_text->toPlainText(), QString("via the proxy"));
     QCOMPARE(N.Http.Targets.size(), 1);
     QVERIFY(N.Http.Targets[0].startsWith("/motd?MOTD%7C030104%7Ctarnwick%7C"));
+}
+
+void TestMotd::longLine_data() {
+    QTest::addColumn<bool>("rich");
+    QTest::addColumn<int>("wordLength"); // 0: no space at all
+    QTest::newRow("one word") << false << 0;
+    QTest::newRow("unwrapped page") << false << 9;
+    QTest::newRow("rtf, one word") << true << 0;
+    QTest::newRow("rtf, unwrapped page") << true << 9;
+}
+
+// A message of 1 MB on one line (a base64 block, a page without line ends): the window keeps
+// going while it is shown, and every letter of it is there.
+void TestMotd::longLine() {
+    QFETCH(bool, rich);
+    QFETCH(int, wordLength);
+    QByteArray Line(1 << 20, 'x');
+    for (qsizetype I = 0; I < Line.size(); ++I)
+        Line[I] = wordLength && I % wordLength == 0 ? ' ' : char('a' + I * 7 % 26);
+    TNews N;
+    N.Http.Pages["/motd"] = {200, "MOTD\n" + (rich ? "{\\rtf1 " + Line + "}" : Line)};
+    QVERIFY(N.Start(true));
+    TStallWatch Watch;
+    Watch.Start();
+    QTRY_VERIFY_WITH_TIMEOUT(N.News()->motd_text->document()->characterCount() > Line.size(),
+                             30000);
+    QTest::qWait(200);
+    QVERIFY2(Watch.LongestMs() < 500, qPrintable(QString::number(Watch.LongestMs())));
+    QCOMPARE(N.News()->motd_text->toPlainText().remove('\n'), QString::fromLatin1(Line));
 }
 
 QTEST_MAIN(TestMotd)

@@ -1,6 +1,7 @@
 #include "ui/chat/chat_main.h"
 
 #include "chat/chatcommands.h"
+#include "chat/namelist.h"
 #include "config/skins.h"
 #include "irc/IRCClient.h"
 #include "net/netutils.h"
@@ -10,7 +11,7 @@
 #include <QFontDatabase>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QListWidget>
+#include <QListView>
 #include <QMenu>
 #include <QMessageBox>
 #include <QMouseEvent>
@@ -19,6 +20,7 @@
 #include <QScrollBar>
 #include <QSplitter>
 #include <QTextBrowser>
+#include <QTextCursor>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -69,6 +71,9 @@ Tchat_form::Tchat_form(QWidget* Parent) : QWidget(Parent) {
     CreateLayout();
     resize(720, 270);
     setFocusProxy(mainline);
+    LineTimer.setSingleShot(true);
+    LineTimer.setInterval(0);
+    connect(&LineTimer, &QTimer::timeout, this, &Tchat_form::FlushLines);
 }
 
 Tchat_form::~Tchat_form() = default;
@@ -94,10 +99,14 @@ void Tchat_form::CreateTextArea() {
     mainline->installEventFilter(this);
     mainline->setPalette(style()->standardPalette());
 
-    name_box = new QListWidget;
+    Names = new TNameList(this);
+    name_box = new QListView;
     name_box->setObjectName("name_box");
     name_box->setFont(Fixed);
-    name_box->setSortingEnabled(true);
+    name_box->setModel(Names);
+    // One height for every name: a list of thousands lays out without measuring each.
+    name_box->setUniformItemSizes(true);
+    name_box->setEditTriggers(QAbstractItemView::NoEditTriggers);
     name_box->setMinimumWidth(113);
     name_box->setPalette(style()->standardPalette());
     name_box->viewport()->installEventFilter(this);
@@ -220,13 +229,34 @@ void Tchat_form::Detach() {
 }
 
 void Tchat_form::AddLine(const QString& Text, const QColor& Color) {
-    QScrollBar* Bar = mainchat->verticalScrollBar();
-    const bool AtBottom = Bar->maximum() <= Bar->value() + Bar->pageStep() / 8;
+    QueueLine(Text, Color);
+    FlushLines();
+}
+
+void Tchat_form::QueueLine(const QString& Text, const QColor& Color) {
     QString Line = Text;
     Line.removeIf([](QChar C) { return C.unicode() < 32; });
-    // The document keeps at most 501 lines: the oldest goes as each new one comes.
-    mainchat->append(QString("<span style=\"color:%1; white-space:pre-wrap\">%2</span>")
-                         .arg(Color.name(), Linked(Line)));
+    PendingLines << QString("<span style=\"color:%1; white-space:pre-wrap\">%2</span>")
+                        .arg(Color.name(), Linked(Line));
+    if (!LineTimer.isActive()) LineTimer.start();
+}
+
+void Tchat_form::FlushLines() {
+    LineTimer.stop();
+    if (PendingLines.isEmpty()) return;
+    QScrollBar* Bar = mainchat->verticalScrollBar();
+    const bool AtBottom = Bar->maximum() <= Bar->value() + Bar->pageStep() / 8;
+    // The document keeps at most 501 lines: the oldest goes as each new one comes, so lines
+    // that would go at once are never laid out.
+    const qsizetype Kept = mainchat->document()->maximumBlockCount();
+    if (Kept > 0 && PendingLines.size() > Kept)
+        PendingLines.erase(PendingLines.begin(), PendingLines.end() - Kept);
+    QTextCursor Batch(mainchat->document());
+    Batch.beginEditBlock();
+    for (const QString& Html : std::as_const(PendingLines))
+        mainchat->append(Html);
+    Batch.endEditBlock();
+    PendingLines.clear();
     if (AtBottom || ForceScroll) {
         Bar->setValue(Bar->maximum());
         ForceScroll = false;
@@ -300,30 +330,20 @@ void Tchat_form::Carry(const TChatCommand& C) {
 }
 
 QString Tchat_form::SelectedNick() {
-    const QList<QListWidgetItem*> Selected = name_box->selectedItems();
+    const QModelIndexList Selected = name_box->selectionModel()->selectedIndexes();
     if (Selected.isEmpty()) {
         QMessageBox::information(this, windowTitle(), "You must select a name first");
         return {};
     }
-    QString Nick = Selected.first()->text();
-    if (Nick.startsWith('@') || Nick.startsWith('+')) Nick.remove(0, 1);
-    return Nick;
+    return DisplayText(Names->Nick(Selected.first().row()));
 }
 
 void Tchat_form::RefreshNames(TChannel* Of) {
-    name_box->setUpdatesEnabled(false);
-    name_box->clear();
-    if (Of) {
-        QStringList Names;
-        Names.reserve(Of->Members.Count());
-        for (int I = 0; I < Of->Members.Count(); ++I) {
-            const int Flags = Of->Members.Flags(I);
-            const QString Nick = DisplayText(Of->Members.Nick(I));
-            Names << (Flags & mfOperator ? "@" + Nick : Flags & mfVoice ? "+" + Nick : Nick);
-        }
-        name_box->addItems(Names);
-    }
-    name_box->setUpdatesEnabled(true);
+    Names->Reset(Of);
+}
+
+void Tchat_form::UpdateNames(TChannel* Of, TChannelUpdateType Type, TUser* User, int Info) {
+    Names->Update(Of, Type, User, Info);
 }
 
 void Tchat_form::ShowTopic(TChannel* Of) {
@@ -349,8 +369,8 @@ bool Tchat_form::eventFilter(QObject* Watched, QEvent* Event) {
         auto* Mouse = static_cast<QMouseEvent*>(Event);
         if (Mouse->button() == Qt::RightButton) {
             // The name under the pointer is the one the menu acts on.
-            if (QListWidgetItem* Item = name_box->itemAt(Mouse->position().toPoint()))
-                name_box->setCurrentItem(Item);
+            if (const QModelIndex At = name_box->indexAt(Mouse->position().toPoint()); At.isValid())
+                name_box->setCurrentIndex(At);
             PopupMenu1->popup(Mouse->globalPosition().toPoint());
             return true;
         }

@@ -3,19 +3,23 @@
 #pragma once
 
 #include "chat/chatcolor.h"
+#include "irc/ircusers.h"
 
 #include <QColor>
+#include <QStringList>
+#include <QTimer>
 #include <QWidget>
 #include <functional>
 
 class QLabel;
-class QListWidget;
+class QListView;
 class QMenu;
 class QTextBrowser;
 class QToolButton;
 class TCRTEdit;
 class TChannel;
 class TIRCClient;
+class TNameList;
 struct TChatCommand;
 struct TSkinColors;
 
@@ -26,11 +30,15 @@ public:
     ~Tchat_form() override;
 
     void AddLine(const QString& Text, const QColor& Color);
+    // Shown with the others queued in this event-loop turn: one layout and paint for a burst.
+    void QueueLine(const QString& Text, const QColor& Color);
     void ScrollToEnd();
     void ApplyColors(const TSkinColors& Colors);
     void ExecuteCommand(const QString& Line);
     QString SelectedNick();
     void RefreshNames(TChannel* Channel);
+    // One change of the channel's people, as the engine reports it.
+    void UpdateNames(TChannel* Of, TChannelUpdateType Type, TUser* User, int Info);
     void ShowTopic(TChannel* Channel);
     // This window is the one being looked at.
     void Activated();
@@ -54,7 +62,8 @@ public:
     QLabel* topiclabel;
     QTextBrowser* mainchat;
     TCRTEdit* mainline;
-    QListWidget* name_box = nullptr;
+    QListView* name_box = nullptr;
+    TNameList* Names = nullptr;
     QWidget* buttonpanel;
     QToolButton* connect_butt;
     QToolButton* leavechan_butt;
@@ -77,6 +86,7 @@ protected:
 
 private:
     void CreateTextArea();
+    void FlushLines();
     void CreateButtons();
     void CreateMenu();
     void CreateLayout();
@@ -91,4 +101,7 @@ private:
     void kickban_buttClick();
     void Whois1Click();
     QToolButton* Button(const char* Name, const QString& Hint, const QString& Symbol);
+
+    QStringList PendingLines;
+    QTimer LineTimer;
 };

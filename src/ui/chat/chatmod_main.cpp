@@ -8,7 +8,6 @@
 #include "ui/widgets/dockarea.h"
 
 #include <QLabel>
-#include <QListWidget>
 #include <QTimer>
 #include <QToolButton>
 
@@ -60,13 +59,16 @@ void TChatModule::SessionWindowEvents() {
     S.OnLine = [this](int Id, const QString& Text, TChatColor Color) {
         if (Tchat_form* W = WindowOf(Id)) W->AddLine(Text, Tchat_form::ColorOf(Color));
     };
+    S.OnBusyLine = [this](int Id, const QString& Text, TChatColor Color) {
+        if (Tchat_form* W = WindowOf(Id)) W->QueueLine(Text, Tchat_form::ColorOf(Color));
+    };
     S.OnWindowOpened = [this](int Id) { NewChatWindow(Id); };
     S.OnChannelShown = [this](int Id, TChannel* Channel) { ShowChannel(Id, Channel); };
     S.OnWindowCleared = [this](int Id, const QString& Caption) {
         if (Tchat_form* W = WindowOf(Id)) {
             W->Channel = nullptr;
             W->setWindowTitle(Caption);
-            W->name_box->clear();
+            W->RefreshNames(nullptr);
         }
     };
     S.OnWindowClosed = [this](int Id) { CloseChatWindow(Id); };
@@ -75,6 +77,10 @@ void TChatModule::SessionWindowEvents() {
     };
     S.OnNames = [this](int Id, TChannel* Channel) {
         if (Tchat_form* W = WindowOf(Id)) W->RefreshNames(Channel);
+    };
+    S.OnMembers = [this](int Id, TChannel* Channel, TChannelUpdateType Type, TUser* User,
+                         int Info) {
+        if (Tchat_form* W = WindowOf(Id)) W->UpdateNames(Channel, Type, User, Info);
     };
     S.OnTopic = [this](int Id, TChannel* Channel) {
         if (Tchat_form* W = WindowOf(Id)) W->ShowTopic(Channel);

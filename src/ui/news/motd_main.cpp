@@ -82,7 +82,7 @@ void Tmotd_form::ShowMessage(const TMotdReply& Reply) {
     if (Reply.Rich)
         motd_text->setHtml(RtfToHtml(Reply.Message));
     else
-        motd_text->setPlainText(DisplayText(Reply.Message));
+        motd_text->setPlainText(BreakLongLines(DisplayText(Reply.Message)));
     MarkLinks();
 }
 
