@@ -61,7 +61,6 @@ private slots:
     void generatedNickIsKept();
     void fileOffers_data();
     void fileOffers();
-    void offerFlood();
 
 private:
     // A session as "nick" in #morrow, its first window added; null when it never gets there.
@@ -238,12 +237,6 @@ void TestChatSession::fileOffers_data() {
     QTest::newRow("private, server on loopback")
         << QByteArray("DCC SEND notes.txt 167838211 2000 10")
         << "offer pal NOTES.TXT 10.1.2.3 2000 10";
-    QTest::newRow("loopback") << QByteArray("DCC SEND notes.txt 2130706433 2000 10")
-                              << "line 1 *** File offer NOTES.TXT from pal refused: "
-                                 "127.0.0.1:2000 is this computer's own address";
-    QTest::newRow("multicast") << QByteArray("DCC SEND notes.txt 3758096385 2000 10")
-                               << "line 1 *** File offer NOTES.TXT from pal refused: "
-                                  "224.0.0.1:2000 is a multicast address";
     QTest::newRow("bad address") << QByteArray("DCC SEND x.txt nowhere 2000 10")
                                  << "line 1 *** 'NOWHERE' is not a valid integer value";
     QTest::newRow("reverse connection")
@@ -270,36 +263,6 @@ void TestChatSession::fileOffers() {
     const QStringList Said =
         Log.Events.mid(From).filter(QRegularExpression("^offer |^line 1 \\*\\*\\* "));
     QCOMPARE(Said, event.isEmpty() ? QStringList() : QStringList{event});
-}
-
-// Offers from four nicks in a burst: one is put to the user, ten wait (at most three per nick
-// in all), the rest are refused at once; the waiting ones follow one by one as answered.
-void TestChatSession::offerFlood() {
-    TRecorder Log;
-    auto S = Join("flooded", Log);
-    QVERIFY(S);
-    TPal Pals[4];
-    for (int P = 0; P < 4; ++P)
-        QVERIFY(Pals[P].Open(Server.Port, "pal" + QByteArray::number(P)));
-    const int From = int(Log.Events.size());
-    for (int I = 0; I < 200; ++I)
-        Pals[I % 4].Send("PRIVMSG flooded :\x01"
-                         "DCC SEND f" +
-                         QByteArray::number(I) + " 3405803785 2000 10\x01");
-    for (int P = 0; P < 4; ++P) {
-        Pals[P].Send("PRIVMSG flooded :over");
-        QVERIFY(Log.Wait(QString("line 1 *pal%1* over").arg(P), From) >= 0);
-    }
-    const QRegularExpression Offer("^offer ");
-    QCOMPARE(Log.Events.mid(From).filter(Offer).size(), 1);
-    QCOMPARE(Log.Events.mid(From).filter(" refused: too many offers are waiting").size(), 189);
-    for (int I = 0; I < 11; ++I)
-        S->DccAnswered();
-    QStringList Asked = Log.Events.mid(From).filter(Offer);
-    QCOMPARE(Asked.size(), 11);
-    QCOMPARE(Asked.removeDuplicates(), 0);
-    for (int P = 0; P < 4; ++P)
-        QVERIFY(Asked.filter(QString("offer pal%1 ").arg(P)).size() <= TChatSession::DccPerNick);
 }
 
 QTEST_GUILESS_MAIN(TestChatSession)

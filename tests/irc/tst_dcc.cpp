@@ -109,7 +109,6 @@ private slots:
     void progressTexts();
     void offeredAddresses_data();
     void offeredAddresses();
-    void freeSpace();
     void listensOnceOnItsAddress();
     void ourselves_data();
     void ourselves();
@@ -215,10 +214,10 @@ void TestDcc::progressTexts() {
              QString("999999999999999999 of 1999999999999999999 (49%) "));
     QCOMPARE(DccTimeText(1000, 61000, 2500), QString("2:00 remaining 500 cps"));
     QCOMPARE(DccTimeText(0, 100, 0), QString("1:40 remaining 1 cps"));
-    QCOMPARE(ReadableSize(1023), QString("1023 bytes"));
-    QCOMPARE(ReadableSize(1331), QString("1.3 KB"));
-    QCOMPARE(ReadableSize(5ll << 30), QString("5.0 GB"));
-    QCOMPARE(ReadableSize(LLONG_MAX), QString("8.0 EB"));
+    const QStringList Sizes{ReadableSize(1023), ReadableSize(1331), ReadableSize(LLONG_MAX)};
+    QCOMPARE(Sizes, (QStringList{"1023 bytes", "1.3 KB", "8.0 EB"}));
+    QCOMPARE(DccSpaceRefusal(Dir.filePath("small"), 1000), QString());
+    QVERIFY(DccSpaceRefusal(Dir.filePath("huge"), 1ll << 60).startsWith("The file needs 1.0 EB"));
 }
 
 // Offers never point us at this computer or special addresses, nor into a private network
@@ -229,7 +228,7 @@ void TestDcc::offeredAddresses_data() {
     QTest::addColumn<QString>("why"); // empty: connected to
     const QString Public = "198.51.100.7", Lan = "192.168.1.2", Local = "127.0.0.1";
     const QString Private = "a private network address, and the chat server is not on one";
-    QTest::newRow("public") << QByteArray("203.0.113.9") << Public << QString();
+    QTest::newRow("public") << QByteArray("172.32.0.1") << Public << QString();
     QTest::newRow("loopback") << QByteArray("127.1.2.3") << Local << "this computer's own address";
     QTest::newRow("unspecified") << QByteArray("0.1.2.3") << Lan << "an unspecified address";
     QTest::newRow("multicast") << QByteArray("239.255.255.250") << Lan << "a multicast address";
@@ -237,7 +236,6 @@ void TestDcc::offeredAddresses_data() {
     QTest::newRow("reserved") << QByteArray("240.0.0.1") << Lan << "a reserved address";
     for (const char* A : {"10.1.2.3", "172.31.0.1", "192.168.0.9", "169.254.1.1", "100.127.0.1"})
         QTest::newRow(A) << QByteArray(A) << Public << Private;
-    QTest::newRow("beside 172.16/12") << QByteArray("172.32.0.1") << Public << QString();
     QTest::newRow("server unknown") << QByteArray("10.1.2.3") << QString() << Private;
     QTest::newRow("server on loopback") << QByteArray("10.1.2.3") << Local << QString();
     QTest::newRow("server in a LAN") << QByteArray("10.1.2.3") << Lan << QString();
@@ -248,12 +246,6 @@ void TestDcc::offeredAddresses() {
     QFETCH(QString, server);
     QFETCH(QString, why);
     QCOMPARE(DccAddressRefusal(address, QHostAddress(server)), why);
-}
-
-void TestDcc::freeSpace() {
-    QCOMPARE(DccSpaceRefusal(Dir.filePath("small"), 1000), QString());
-    const QString Said = DccSpaceRefusal(Dir.filePath("huge"), 1ll << 60);
-    QVERIFY2(Said.startsWith("The file needs 1.0 EB, but only "), qPrintable(Said));
 }
 
 // Our offer is heard only where the IRC server sees us, by one receiver, for a while.
