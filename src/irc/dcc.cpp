@@ -209,8 +209,9 @@ void TDccTransfer::ListenTimedOut() {
                              : QStringLiteral("%1 seconds").arg(ListenTimeoutMs / 1000.0);
     const QString Text = QStringLiteral("Nobody accepted %1 within %2: no longer listening")
                              .arg(QFileInfo(FileName).fileName(), Wait);
-    Finish(Text);
+    // Said before the end is reported: a window closing when done may go with it.
     FireEvent(OnListenTimeout, Text);
+    Finish(Text);
 }
 
 void TDccTransfer::SendBlock() {
