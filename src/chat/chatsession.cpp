@@ -3,6 +3,7 @@
 #include "config/settings.h"
 #include "net/netutils.h"
 
+#include <QHostAddress>
 #include <QRandomGenerator>
 
 namespace {
@@ -335,5 +336,44 @@ void TChatSession::CTCPQuery(TUser* User, const QByteArray& Command, const QByte
     case TDccParse::Valid:
         break;
     }
-    if (OnDccOffer) OnDccOffer(User ? User->Nick : QByteArray(), Offer);
+    TakeOffer(User ? User->Nick : QByteArray(), Offer);
+}
+
+// The address rule first, then the caps; what passes waits its turn.
+void TChatSession::TakeOffer(const QByteArray& Nick, const TDccOffer& Offer) {
+    const QString About = "*** File offer " + DisplayText(Offer.FileName) + " from " +
+                          DisplayText(Nick) + " refused: ";
+    const QString Why = DccAddressRefusal(Offer.Address, IRCClient1->Socket->PeerHostAddress());
+    if (!Why.isEmpty()) {
+        Line(Current, About + DisplayText(Offer.Address + ':' + Offer.Port) + " is " + Why,
+             TChatColor::Red);
+        return;
+    }
+    const QByteArray Key = Nick.toLower();
+    qsizetype FromNick = DccAskOpen && DccAsking == Key ? 1 : 0;
+    for (const TWaitingOffer& W : std::as_const(DccQueue))
+        FromNick += W.Nick.toLower() == Key;
+    if (FromNick >= DccPerNick || DccQueue.size() >= DccMaxWaiting) {
+        Line(Current, About + "too many offers are waiting", TChatColor::Red);
+        return;
+    }
+    DccQueue.append({Nick, Offer});
+    if (!DccAskOpen) AskNextOffer();
+}
+
+void TChatSession::AskNextOffer() {
+    if (Destroying || DccAskOpen || DccQueue.isEmpty()) return;
+    const TWaitingOffer Next = DccQueue.takeFirst();
+    DccAskOpen = true;
+    DccAsking = Next.Nick.toLower();
+    if (OnDccOffer)
+        OnDccOffer(Next.Nick, Next.Offer);
+    else
+        DccAnswered();
+}
+
+void TChatSession::DccAnswered() {
+    DccAskOpen = false;
+    DccAsking.clear();
+    AskNextOffer();
 }

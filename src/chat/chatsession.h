@@ -74,8 +74,16 @@ public:
     std::function<void(int Window, TChannel* Channel)> OnTopic;
     // The connect button of Window follows the connection.
     std::function<void(int Window, bool Connected)> OnConnectedChanged;
-    // A valid file offer, to be put to the user.
+    // A file offer to put to the user: one at a time, the next once DccAnswered is called.
     std::function<void(const QByteArray& Nick, const TDccOffer& Offer)> OnDccOffer;
+    // The user is done with the offer put last (accepted, declined or its window gone).
+    void DccAnswered();
+    // Offers waiting behind the one being asked.
+    qsizetype DccWaiting() const { return DccQueue.size(); }
+    // A stranger's offers cost a window each: few wait per nick and in all, the rest are
+    // refused, so a flood cannot pile questions up.
+    static constexpr int DccPerNick = 3;
+    static constexpr int DccMaxWaiting = 10;
     // The server's channel listing.
     std::function<void()> OnListStarted;
     std::function<void(const QByteArray& Name, int Count, const QByteArray& Topic)> OnListed;
@@ -100,10 +108,19 @@ private:
     void Disconnected();
     void CTCPQuery(TUser* User, const QByteArray& Command, const QByteArray& Args);
     void activetimerTimer();
+    void TakeOffer(const QByteArray& Nick, const TDccOffer& Offer);
+    void AskNextOffer();
     TWindow* Find(int Window);
 
     TSettings& Settings;
+    struct TWaitingOffer {
+        QByteArray Nick;
+        TDccOffer Offer;
+    };
     QList<TWindow> Slots;
+    QList<TWaitingOffer> DccQueue;
+    QByteArray DccAsking; // the nick whose offer is being asked, lower case
+    bool DccAskOpen = false;
     int Current = -1;
     int NextId = 1;
     bool Destroying = false;

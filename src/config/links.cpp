@@ -1,6 +1,9 @@
 #include "config/links.h"
 
 #include "config/settingsstore.h"
+#include "net/netutils.h"
+
+#include <QUrl>
 
 const std::array<TLinkDefault, 13>& LinkDefaults() {
     static const std::array<TLinkDefault, 13> Defaults{{
@@ -45,4 +48,28 @@ void LoadLinks(const TRegistry& Registry, const QString& Key, TLinks& Links, int
     bool Ok = false;
     const int Value = Interval.toInt(&Ok);
     if (Ok) BannerInterval = Value;
+}
+
+QString LinkRefusal(const QByteArray& Address) {
+    QByteArray Encoded = Address.trimmed();
+    Encoded.replace(' ', '+');
+    const QUrl Url = QUrl::fromEncoded(Encoded);
+    // A stranger's text may be long: the sentence shows its start only.
+    QString Shown = DisplayText(Address.trimmed());
+    if (Shown.size() > 160) Shown = Shown.left(160) + QStringLiteral("...");
+    const QString Scheme = Url.scheme().toLower();
+    QString Why;
+    if (Encoded.isEmpty() || !Url.isValid())
+        Why = QStringLiteral("it is not a valid address");
+    else if (Scheme.isEmpty())
+        Why = QStringLiteral("it has no scheme; only http, https and mailto links are opened");
+    else if (Scheme != "http" && Scheme != "https" && Scheme != "mailto")
+        Why = QStringLiteral("%1 links are not opened, only http, https and mailto").arg(Scheme);
+    else if (Scheme != "mailto" && Url.host().isEmpty())
+        Why = QStringLiteral("it names no host");
+    else if (Scheme == "mailto" && Url.path().isEmpty())
+        Why = QStringLiteral("it names no mail address");
+    else
+        return {};
+    return QStringLiteral("Link not opened: %1 (%2)").arg(Shown, Why);
 }

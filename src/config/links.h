@@ -45,3 +45,9 @@ TLink LoadLink(const TRegistry& Registry, const QString& Key, const QString& Nam
                const TLink& Default);
 // Fills Links from the store; BannerInterval takes "bannerinterval" when it is a number.
 void LoadLinks(const TRegistry& Registry, const QString& Key, TLinks& Links, int& BannerInterval);
+
+// Whether an address may go to the desktop's opener. Links come from strangers (chat, the
+// message server, banners, the ticker), and the opener would run whatever a scheme or a file
+// type is bound to, so only web pages and mail are handed over. Empty when Address may open;
+// otherwise the sentence telling the user it was not opened and why.
+QString LinkRefusal(const QByteArray& Address);

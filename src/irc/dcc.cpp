@@ -5,6 +5,7 @@
 #include <QFileInfo>
 #include <QHostAddress>
 #include <QRandomGenerator>
+#include <QStorageInfo>
 #include <QtEndian>
 
 namespace {
@@ -14,7 +15,56 @@ bool ToInt64(const QByteArray& Text, qint64& Value) {
     Value = Text.toLongLong(&Ok);
     return Ok;
 }
+
+bool InRange(quint32 Address, quint32 Net, int Bits) {
+    const quint32 Mask = Bits == 0 ? 0 : ~quint32(0) << (32 - Bits);
+    return (Address & Mask) == (Net & Mask);
+}
+
+bool IsPrivate(quint32 A) {
+    return InRange(A, 0x0A000000, 8) || InRange(A, 0xAC100000, 12) || InRange(A, 0xC0A80000, 16) ||
+           InRange(A, 0xA9FE0000, 16) || InRange(A, 0x64400000, 10);
+}
 } // namespace
+
+QString DccAddressRefusal(const QByteArray& Address, const QHostAddress& ChatServer) {
+    bool Ok = false;
+    const quint32 A = QHostAddress(QString::fromLatin1(Address)).toIPv4Address(&Ok);
+    if (!Ok) return QStringLiteral("not a valid address");
+    if (InRange(A, 0, 8)) return QStringLiteral("an unspecified address");
+    if (InRange(A, 0x7F000000, 8)) return QStringLiteral("this computer's own address");
+    if (InRange(A, 0xE0000000, 4)) return QStringLiteral("a multicast address");
+    if (A == 0xFFFFFFFF) return QStringLiteral("the broadcast address");
+    if (InRange(A, 0xF0000000, 4)) return QStringLiteral("a reserved address");
+    if (!IsPrivate(A)) return {};
+    bool ServerV4 = false;
+    const quint32 S = ChatServer.toIPv4Address(&ServerV4);
+    if (ChatServer.isLoopback() || (ServerV4 && IsPrivate(S))) return {};
+    return QStringLiteral("a private network address, and the chat server is not on one");
+}
+
+QString ReadableSize(qint64 Bytes) {
+    if (Bytes < 1024) return QStringLiteral("%1 bytes").arg(Bytes);
+    static const char* const Units[] = {"KB", "MB", "GB", "TB", "PB", "EB"};
+    double Value = double(Bytes);
+    int Unit = -1;
+    while (Value >= 1024 && Unit < 5) {
+        Value /= 1024;
+        ++Unit;
+    }
+    return QStringLiteral("%1 %2").arg(Value, 0, 'f', 1).arg(QLatin1String(Units[Unit]));
+}
+
+QString DccSpaceRefusal(const QString& SavePath, qint64 Size) {
+    const QFileInfo Target(SavePath);
+    const QStorageInfo Volume(Target.absolutePath());
+    if (!Volume.isValid() || !Volume.isReady() || Volume.bytesAvailable() < 0) return {};
+    // A file being replaced gives its room back.
+    const qint64 Free = Volume.bytesAvailable() + (Target.isFile() ? Target.size() : 0);
+    if (Size <= Free) return {};
+    return QStringLiteral("The file needs %1, but only %2 is free in %3")
+        .arg(ReadableSize(Size), ReadableSize(Free), Target.absolutePath());
+}
 
 TDccParse ParseDccOffer(const QByteArray& Text, TDccOffer& Offer, QString* Error) {
     const QByteArray Upper = Text.toUpper();
@@ -83,7 +133,10 @@ QString DccTimeText(qint64 Transferred, qint64 FileSize, qint64 ElapsedMs) {
 
 // ---------------------------------------------------------------------------------------------
 
-TDccTransfer::TDccTransfer(QObject* Parent) : QObject(Parent) {}
+TDccTransfer::TDccTransfer(QObject* Parent) : QObject(Parent) {
+    ListenTimer.setSingleShot(true);
+    connect(&ListenTimer, &QTimer::timeout, this, &TDccTransfer::ListenTimedOut);
+}
 
 TDccTransfer::~TDccTransfer() {
     Stop();
@@ -106,6 +159,8 @@ bool TDccTransfer::StartSending(const QString& Path, const QByteArray& LocalAddr
         return false;
     }
     TCPServer1 = std::make_unique<TTCPServer>();
+    // Only where the IRC server sees us: other interfaces (a LAN, a VPN) hear nothing.
+    TCPServer1->BindAddress = LocalAddress;
     TCPServer1->OnAccept = [this](TCustomWSockets*, int Socket) { Accepted(Socket); };
     TCPServer1->OnData = [this](TCustomWSockets*, int Socket) { AckData(Socket); };
     TCPServer1->OnClose = [this](TCustomWSockets*, int Socket) {
@@ -124,6 +179,7 @@ bool TDccTransfer::StartSending(const QString& Path, const QByteArray& LocalAddr
     }
     PeerAddress = LocalAddress;
     PeerPort = TCPServer1->Port;
+    ListenTimer.start(ListenTimeoutMs);
     return true;
 }
 
@@ -137,10 +193,25 @@ void TDccTransfer::Accepted(int Socket) {
         return;
     }
     ClientSocket = Socket;
+    // The one receiver is here: nobody else gets to connect.
+    ListenTimer.stop();
+    TCPServer1->StopListening();
     Transferred = 0;
     StartTick = TickCount();
     FireEvent(OnStatus, QStringLiteral("Connected"));
     SendBlock();
+}
+
+void TDccTransfer::ListenTimedOut() {
+    if (Done || ClientSocket >= 0) return;
+    const QString Wait = ListenTimeoutMs >= 60000
+                             ? QStringLiteral("%1 minutes").arg(ListenTimeoutMs / 60000)
+                             : QStringLiteral("%1 seconds").arg(ListenTimeoutMs / 1000.0);
+    const QString Text = QStringLiteral("Nobody accepted %1 within %2: no longer listening")
+                             .arg(QFileInfo(FileName).fileName(), Wait);
+    // Said before the end is reported: a window closing when done may go with it.
+    FireEvent(OnListenTimeout, Text);
+    Finish(Text);
 }
 
 void TDccTransfer::SendBlock() {
@@ -246,6 +317,7 @@ void TDccTransfer::Finish(const QString& Status) {
 
 void TDccTransfer::Stop() {
     Done = true;
+    ListenTimer.stop();
     if (TCPServer1) TCPServer1->Close();
     if (TCPClient1) TCPClient1->Close();
     ClientSocket = -1;

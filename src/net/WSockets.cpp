@@ -403,6 +403,11 @@ QByteArray TTCPClient::LocalAddress() const {
     return Sock->localAddress().toString().toLatin1();
 }
 
+QHostAddress TTCPClient::PeerHostAddress() const {
+    if (!Sock || Sock->state() != QAbstractSocket::ConnectedState) return {};
+    return Sock->peerAddress();
+}
+
 // ---------------------------------------------------------------------------------------------
 
 TUDPClient::TUDPClient(QObject* Parent) : TCustomWSockets(17, 2, Parent) {}
@@ -512,7 +517,10 @@ bool TTCPServer::Listen() {
     Server.reset(new QTcpServer);
     Server->setProxy(QNetworkProxy::NoProxy);
     connect(Server.get(), &QTcpServer::newConnection, this, [this] { Accept(); });
-    if (!Server->listen(QHostAddress(QHostAddress::AnyIPv4), PortNumber)) {
+    const QHostAddress Bind = BindAddress.isEmpty()
+                                  ? QHostAddress(QHostAddress::AnyIPv4)
+                                  : QHostAddress(QString::fromLatin1(BindAddress));
+    if (!Server->listen(Bind, PortNumber)) {
         ReportError(WinsockErrorFromQt(Server->serverError(), Server->errorString(), false));
         Server.reset();
         return false;
@@ -587,11 +595,19 @@ quint16 TTCPServer::ListeningPort() const {
     return Server ? Server->serverPort() : 0;
 }
 
+void TTCPServer::StopListening() {
+    // Closed now: deleting the server object waits for the event loop.
+    if (Server) Server->close();
+    Server.reset();
+    if (SocketState == ssListening) SocketState = ssConnected;
+}
+
 void TTCPServer::Close() {
     const QList<int> Handles = Connections.keys();
     for (int Handle : Handles)
         CloseClient(Handle);
     Clients.Clear();
+    if (Server) Server->close();
     Server.reset();
     Socket = -1;
     SocketState = ssClosed;

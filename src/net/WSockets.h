@@ -116,6 +116,8 @@ public:
     int ReceiveBuf(char* Buffer, int Size);
     // The local end of the connection (what the peer sees); empty when not connected.
     QByteArray LocalAddress() const;
+    // The far end of the connection; null when not connected.
+    QHostAddress PeerHostAddress() const;
 
 protected:
     // A new socket whose signals drive this component's events.
@@ -178,6 +180,8 @@ public:
     ~TTCPServer() override;
 
     QByteArray Port;
+    // The local address to listen on; empty: every IPv4 interface.
+    QByteArray BindAddress;
     TSocketEvent OnData;
     TSocketEvent OnAccept;
     TSocketEvent OnClose;
@@ -185,6 +189,8 @@ public:
 
     bool Listen();
     void Close();
+    // No further connections are taken; the accepted ones go on.
+    void StopListening();
     void CloseClient(int Socket);
     int SendBuf(int Socket, const char* Buffer, int Length);
     int ReceiveBuf(int Socket, char* Buffer, int Size);

@@ -1,5 +1,6 @@
 #include "portal/motdsession.h"
 
+#include "config/links.h"
 #include "config/paths.h"
 #include "config/settings.h"
 #include "config/settingsstore.h"
@@ -157,7 +158,13 @@ bool TMotdSession::OfferUpdate(bool Expired, bool NewVersion) {
         }
         if (!Self) return true;
         const QString Download = Settings.Links[lkDownload].Address;
-        if (Ask(ExpiredDownloadQuestion(Download))) OpenURL(Download.toUtf8());
+        if (Ask(ExpiredDownloadQuestion(Download))) {
+            // The address may come from a reply: the link rule decides, as for every link.
+            if (const QString Why = LinkRefusal(Download.toUtf8()); Why.isEmpty())
+                OpenURL(Download.toUtf8());
+            else
+                FireEvent(OnError, this, Why);
+        }
         if (!Self) return true;
     }
     if (NewVersion && Ask(NewVersionQuestion)) {

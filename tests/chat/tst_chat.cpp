@@ -18,6 +18,8 @@
 #include <QCheckBox>
 #include <QLabel>
 #include <QListView>
+#include <QNetworkInterface>
+#include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTextBlock>
@@ -61,6 +63,28 @@ void Select(Tchat_form* W, const QString& Name) {
     W->name_box->setCurrentIndex(W->name_box->model()->index(int(Listed(W).indexOf(Name)), 0));
 }
 
+// A local address other than loopback, where a sender stands in for a stranger's computer.
+QString OtherLocalAddress() {
+    for (const QHostAddress& A : QNetworkInterface::allAddresses())
+        if (A.protocol() == QAbstractSocket::IPv4Protocol && !A.isLoopback()) return A.toString();
+    return {};
+}
+
+template <class T> int Windows(bool VisibleOnly) {
+    int Count = 0;
+    for (QWidget* W : QApplication::topLevelWidgets())
+        Count += qobject_cast<T*>(W) && (W->isVisible() || !VisibleOnly);
+    return Count;
+}
+
+qint64 ResidentKb() {
+    QFile Status("/proc/self/status");
+    if (!Status.open(QIODevice::ReadOnly)) return 0;
+    for (const QByteArray& L : Status.readAll().split('\n'))
+        if (L.startsWith("VmRSS:")) return L.mid(6).trimmed().split(' ').value(0).toLongLong();
+    return 0;
+}
+
 void Type(Tchat_form* W, const QString& Text) {
     W->mainline->setText(Text);
     QTest::keyClick(W->mainline, Qt::Key_Return);
@@ -84,6 +108,7 @@ private slots:
     void channelList();
     void foreignText();
     void fileOffered();
+    void offerFlood();
     void fileSent();
     void closeLeavesChannel();
     void bigChannel();
@@ -355,6 +380,10 @@ void TestChat::foreignText() {
     QTRY_VERIFY(HasLine(P->Chat, "<pal> red and bold plain"));
     QVERIFY(HasLine(P->Chat, QString::fromUtf8("<pal> Café in UTF-8")));
     QVERIFY(HasLine(P->Chat, QString::fromUtf8("<pal> Café in Windows-1252 “quoted”")));
+    // A link that may not open says so here.
+    emit P->Chat->mainchat->anchorClicked(QUrl("file:///home/me/Downloads/GAME.DESKTOP"));
+    QVERIFY(HasLine(P->Chat, "*** Link not opened: file:///home/me/Downloads/GAME.DESKTOP (file "
+                             "links are not opened, only http, https and mailto)"));
     // Typed text leaves as UTF-8.
     Type(P->Chat, QString::fromUtf8("¡Vamos!"));
     QVERIFY(Pal.Wait("PRIVMSG #morrow :\xc2\xa1Vamos!"));
@@ -370,7 +399,13 @@ void TestChat::fileOffered() {
     Pal.Send("PRIVMSG tester :\x01"
              "DCC SEND x.txt nowhere 2000 10\x01");
     QTRY_VERIFY(HasLine(P->Chat, "*** 'NOWHERE' is not a valid integer value"));
+    Pal.Send("PRIVMSG tester :\x01"
+             "DCC SEND x.txt 2130706433 2000 10\x01");
+    QTRY_VERIFY(HasLine(P->Chat, "*** File offer X.TXT from pal refused: 127.0.0.1:2000 is this "
+                                 "computer's own address"));
 
+    const QString Stranger = OtherLocalAddress();
+    if (Stranger.isEmpty()) QSKIP("no address but loopback to offer from");
     QTemporaryDir Files;
     QFile Source(Files.filePath("source"));
     QVERIFY(Source.open(QIODevice::WriteOnly));
@@ -379,14 +414,16 @@ void TestChat::fileOffered() {
     Source.close();
     TDccTransfer Sender;
     QString Error;
-    QVERIFY(Sender.StartSending(Source.fileName(), "127.0.0.1", Error));
+    QVERIFY(Sender.StartSending(Source.fileName(), Stranger.toLatin1(), Error));
     TBoxAnswer Accept(QMessageBox::Yes);
     TFileAnswer SaveAs(Files.filePath("saved.txt"));
     Pal.Send("PRIVMSG tester :\x01"
              "DCC SEND Notes.txt " +
              Sender.OfferArgs().split(' ').mid(1).join(' ') + "\x01");
     QTRY_VERIFY(Sender.Done);
-    QCOMPARE(Accept.Text, QString("pal wants to send you NOTES.TXT\nDo you want to accept it?"));
+    QCOMPARE(Accept.Text, QString("pal wants to send you NOTES.TXT (1.3 KB)\nfrom %1:%2\nDo you "
+                                  "want to accept it?")
+                              .arg(Stranger, QString::fromLatin1(Sender.PeerPort)));
     Tdcc_form* Window = nullptr;
     for (auto* W : QApplication::topLevelWidgets())
         if (auto* D = qobject_cast<Tdcc_form*>(W); D && D->isVisible()) Window = D;
@@ -398,8 +435,46 @@ void TestChat::fileOffered() {
     QFile Saved(Files.filePath("saved.txt"));
     QVERIFY(Saved.open(QIODevice::ReadOnly));
     QCOMPARE(Saved.readAll(), Data);
-    Window->close_butt->click(); // done: no question
-    QVERIFY(!Window->isVisible());
+    QPointer<Tdcc_form> Guard(Window);
+    Window->close_butt->click(); // done: no question, and the window is freed
+    QTRY_VERIFY(!Guard);
+}
+
+// 200 offers in a burst: one question at a time, three from the nick in all, the rest refused
+// at once; the chat and timers go on while a question is open, and memory stays put.
+void TestChat::offerFlood() {
+    auto P = OpenInChannel();
+    QVERIFY(P);
+    TPal Pal;
+    QVERIFY(Pal.Open(Server.Port, "pal"));
+    const qint64 Before = ResidentKb();
+    QStringList Asked;
+    int MostOpen = 0, TicksAsking = 0;
+    QTimer Tick;
+    connect(&Tick, &QTimer::timeout, [&] {
+        MostOpen = qMax(MostOpen, Windows<QMessageBox>(true));
+        auto* Box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        // Declined once the burst is through, the timer having run on under the question.
+        if (Box && ++TicksAsking > 5 && HasLine(P->Chat, "*pal* over")) {
+            Asked << Box->text();
+            TicksAsking = 0;
+            Box->button(QMessageBox::No)->click();
+        }
+    });
+    Tick.start(10);
+    for (int I = 0; I < 200; ++I)
+        Pal.Send("PRIVMSG tester :\x01"
+                 "DCC SEND f" +
+                 QByteArray::number(I) + " 3405803785 2000 10\x01");
+    Pal.Send("PRIVMSG tester :over");
+    QTRY_COMPARE_WITH_TIMEOUT(Asked.size(), 3, 20000);
+    QTRY_VERIFY(!QApplication::activeModalWidget());
+    QCOMPARE(MostOpen, 1);
+    QCOMPARE(Asked[2], QString("pal wants to send you F2 (10 bytes)\nfrom 203.0.113.9:2000\nDo "
+                               "you want to accept it?"));
+    QCOMPARE(LinesOf(P->Chat).filter(" refused: too many offers are waiting").size(), 197);
+    QTRY_COMPARE(Windows<Tdcc_form>(false), 0); // freed, not just hidden
+    QVERIFY2(ResidentKb() - Before < 50000, qPrintable(QString::number(ResidentKb() - Before)));
 }
 
 // Send File offers the chosen file to the selected nick from the address the server sees;

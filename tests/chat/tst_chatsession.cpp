@@ -255,8 +255,12 @@ void TestChatSession::generatedNickIsKept() {
 void TestChatSession::fileOffers_data() {
     QTest::addColumn<QByteArray>("query");
     QTest::addColumn<QString>("event"); // empty: nothing reaches the user
-    QTest::newRow("offer") << QByteArray("DCC SEND notes.txt 2130706433 2000 10")
-                           << "offer pal NOTES.TXT 127.0.0.1 2000 10";
+    QTest::newRow("offer") << QByteArray("DCC SEND notes.txt 3405803785 2000 10")
+                           << "offer pal NOTES.TXT 203.0.113.9 2000 10";
+    // The server is on loopback here: a private network address may be meant.
+    QTest::newRow("private, server on loopback")
+        << QByteArray("DCC SEND notes.txt 167838211 2000 10")
+        << "offer pal NOTES.TXT 10.1.2.3 2000 10";
     QTest::newRow("bad address") << QByteArray("DCC SEND x.txt nowhere 2000 10")
                                  << "line 1 *** 'NOWHERE' is not a valid integer value";
     QTest::newRow("reverse connection")

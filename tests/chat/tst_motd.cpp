@@ -28,6 +28,7 @@
 #include <QPointer>
 #include <QRegularExpression>
 #include <QSettings>
+#include <QStatusBar>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
@@ -557,6 +558,13 @@ void TestMotd::linksOpenInBrowser() {
     QCOMPARE(Catcher.Opened[0], QUrl(links[0]));
     QCOMPARE(View->toPlainText(), Before);
     QVERIFY(View->source().isEmpty());
+    // Other schemes stay links on the page; a click only says why it was not opened.
+    At.setPosition(int(Before.indexOf(links.last())) + 3);
+    QTest::mouseClick(View->viewport(), Qt::LeftButton, {}, View->cursorRect(At).center());
+    QTRY_VERIFY2(N.F.Main->statusBar()->currentMessage().startsWith(
+                     "Link not opened: " + links.last() + " ("),
+                 qPrintable(N.F.Main->statusBar()->currentMessage()));
+    QCOMPARE(Catcher.Opened.size(), 1);
 }
 
 void TestMotd::closeDocksBack() {

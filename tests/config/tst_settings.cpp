@@ -26,6 +26,8 @@ private slots:
     void earlierStoreReadBack();
     void links_data();
     void links();
+    void linksThatOpen_data();
+    void linksThatOpen();
     void installCodeMadeOnce();
     void socksProxy_data();
     void socksProxy();
@@ -149,6 +151,35 @@ void TestSettings::links() {
                      link);
     QCOMPARE(Links[lkScoutly].Hint, QString("Powered by Scoutly"));
     QVERIFY(!Links[lkScroller].Address.isEmpty());
+}
+
+// Only web and mail addresses reach the desktop's opener; the refusal names the link and why.
+void TestSettings::linksThatOpen_data() {
+    QTest::addColumn<QByteArray>("address");
+    QTest::addColumn<QString>("why"); // empty: opened
+    for (const char* A :
+         {"http://example.com/a?b=c d", "HTTPS://Example.com/", "mailto:a@b.example"})
+        QTest::newRow(A) << QByteArray(A) << QString();
+    QTest::newRow(".desktop") << QByteArray("file:///home/me/Downloads/GAME.DESKTOP")
+                              << "Link not opened: file:///home/me/Downloads/GAME.DESKTOP (file "
+                                 "links are not opened, only http, https and mailto)";
+    for (const char* A : {"telnet://h", "gopher://h", "news:a.b", "nntp://h/a", "ftp://h/f",
+                          "javascript:alert(1)", "data:text/html,x", "e-mail:x"})
+        QTest::newRow(A) << QByteArray(A) << "links are not opened";
+    QTest::newRow("no scheme") << QByteArray("/etc/passwd") << "it has no scheme";
+    QTest::newRow("no host") << QByteArray("http:///etc/passwd") << "it names no host";
+    QTest::newRow("empty mailto") << QByteArray("mailto:") << "it names no mail address";
+    QTest::newRow("empty") << QByteArray() << "it is not a valid address";
+    QTest::newRow("long") << "ftp://" + QByteArray(500, 'x') << QString(154, 'x') + "... (";
+}
+
+void TestSettings::linksThatOpen() {
+    QFETCH(QByteArray, address);
+    QFETCH(QString, why);
+    const QString Said = LinkRefusal(address);
+    QVERIFY2(why.isEmpty() ? Said.isEmpty()
+                           : Said.startsWith("Link not opened: ") && Said.contains(why),
+             qPrintable(Said));
 }
 
 void TestSettings::installCodeMadeOnce() {

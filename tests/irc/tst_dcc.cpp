@@ -6,7 +6,9 @@
 #include "peers/ngircd.h"
 
 #include <QCryptographicHash>
+#include <QNetworkInterface>
 #include <QRandomGenerator>
+#include <QTcpSocket>
 #include <QtEndian>
 #include <QtTest>
 
@@ -105,6 +107,9 @@ private slots:
     void offeredNames_data();
     void offeredNames();
     void progressTexts();
+    void offeredAddresses_data();
+    void offeredAddresses();
+    void listensOnceOnItsAddress();
     void ourselves_data();
     void ourselves();
     void acknowledgementsSplitOrCoalesced();
@@ -209,6 +214,63 @@ void TestDcc::progressTexts() {
              QString("999999999999999999 of 1999999999999999999 (49%) "));
     QCOMPARE(DccTimeText(1000, 61000, 2500), QString("2:00 remaining 500 cps"));
     QCOMPARE(DccTimeText(0, 100, 0), QString("1:40 remaining 1 cps"));
+    const QStringList Sizes{ReadableSize(1023), ReadableSize(1331), ReadableSize(LLONG_MAX)};
+    QCOMPARE(Sizes, (QStringList{"1023 bytes", "1.3 KB", "8.0 EB"}));
+    QCOMPARE(DccSpaceRefusal(Dir.filePath("small"), 1000), QString());
+    QVERIFY(DccSpaceRefusal(Dir.filePath("huge"), 1ll << 60).startsWith("The file needs 1.0 EB"));
+}
+
+// Offers never point us at this computer or special addresses, nor into a private network
+// unless the chat itself is in one.
+void TestDcc::offeredAddresses_data() {
+    QTest::addColumn<QByteArray>("address");
+    QTest::addColumn<QString>("server");
+    QTest::addColumn<QString>("why"); // empty: connected to
+    const QString Public = "198.51.100.7", Lan = "192.168.1.2", Local = "127.0.0.1";
+    const QString Private = "a private network address, and the chat server is not on one";
+    QTest::newRow("public") << QByteArray("172.32.0.1") << Public << QString();
+    QTest::newRow("loopback") << QByteArray("127.1.2.3") << Local << "this computer's own address";
+    QTest::newRow("unspecified") << QByteArray("0.1.2.3") << Lan << "an unspecified address";
+    QTest::newRow("multicast") << QByteArray("239.255.255.250") << Lan << "a multicast address";
+    QTest::newRow("broadcast") << QByteArray("255.255.255.255") << Lan << "the broadcast address";
+    QTest::newRow("reserved") << QByteArray("240.0.0.1") << Lan << "a reserved address";
+    for (const char* A : {"10.1.2.3", "172.31.0.1", "192.168.0.9", "169.254.1.1", "100.127.0.1"})
+        QTest::newRow(A) << QByteArray(A) << Public << Private;
+    QTest::newRow("server unknown") << QByteArray("10.1.2.3") << QString() << Private;
+    QTest::newRow("server on loopback") << QByteArray("10.1.2.3") << Local << QString();
+    QTest::newRow("server in a LAN") << QByteArray("10.1.2.3") << Lan << QString();
+}
+
+void TestDcc::offeredAddresses() {
+    QFETCH(QByteArray, address);
+    QFETCH(QString, server);
+    QFETCH(QString, why);
+    QCOMPARE(DccAddressRefusal(address, QHostAddress(server)), why);
+}
+
+// Our offer is heard only where the IRC server sees us, by one receiver, for a while.
+void TestDcc::listensOnceOnItsAddress() {
+    const auto Reachable = [](const QString& Address, const QByteArray& Port) {
+        QTcpSocket Probe;
+        Probe.connectToHost(Address, quint16(Port.toUInt()));
+        return Probe.waitForConnected(2000);
+    };
+    TDccTransfer Sender, Late;
+    QString Error, Line;
+    QVERIFY(Sender.StartSending(MakeFile(Dir.filePath("once.bin"), 100000), "127.0.0.1", Error));
+    for (const QHostAddress& A : QNetworkInterface::allAddresses())
+        if (A.protocol() == QAbstractSocket::IPv4Protocol && !A.isLoopback())
+            QVERIFY2(!Reachable(A.toString(), Sender.PeerPort), qPrintable(A.toString()));
+    QTcpSocket First;
+    First.connectToHost("127.0.0.1", quint16(Sender.PeerPort.toUInt()));
+    QTRY_VERIFY(First.bytesAvailable() > 0); // the first block: accepted
+    QVERIFY(!Reachable("127.0.0.1", Sender.PeerPort));
+
+    Late.ListenTimeoutMs = 300;
+    Late.OnListenTimeout = [&](const QString& S) { Line = S; };
+    QVERIFY(Late.StartSending(MakeFile(Dir.filePath("late.bin"), 10), "127.0.0.1", Error));
+    QTRY_COMPARE(Line, QString("Nobody accepted late.bin within 0.3 seconds: no longer listening"));
+    QVERIFY(Late.Done && !Reachable("127.0.0.1", Late.PeerPort));
 }
 
 bool TestDcc::Transfer(const QString& Source, const QString& Target) {

@@ -6,6 +6,7 @@
 #include "irc/IRCClient.h"
 #include "net/netutils.h"
 #include "ui/widgets/CRTEdit.h"
+#include "ui/widgets/linkopener.h"
 
 #include <QEvent>
 #include <QFontDatabase>
@@ -90,8 +91,9 @@ void Tchat_form::CreateTextArea() {
     mainchat->setUndoRedoEnabled(false);
     mainchat->document()->setMaximumBlockCount(501);
     mainchat->setPalette(style()->standardPalette());
-    connect(mainchat, &QTextBrowser::anchorClicked, this,
-            [](const QUrl& Url) { OpenURL(Url.toEncoded()); });
+    connect(mainchat, &QTextBrowser::anchorClicked, this, [this](const QUrl& Url) {
+        OpenLink(Url.toEncoded(), [this](const QString& Why) { AddSystemLine(Why); });
+    });
     mainline = new TCRTEdit;
     mainline->setObjectName("mainline");
     mainline->setFont(Fixed);

@@ -10,6 +10,8 @@
 #include <QLabel>
 #include <QTimer>
 #include <QToolButton>
+#include <memory>
+#include <utility>
 
 namespace {
 // Closing a chat window leaves its channel and docks it back.
@@ -199,9 +201,18 @@ void TChatModule::CloseChatWindow(int Id) {
 }
 
 void TChatModule::ReceiveOffer(const QByteArray& Nick, const TDccOffer& Offer) {
+    DccWindows.removeAll(nullptr);
     auto* Window = new Tdcc_form;
     Window->ApplyColors(Settings.Colors);
     DccWindows.append(Window);
+    // The next offer is asked once this one is answered, or its window is gone unanswered.
+    auto Answered = std::make_shared<bool>(false);
+    const auto Next = [this, Answered] {
+        if (std::exchange(*Answered, true)) return;
+        if (Session) Session->DccAnswered();
+    };
+    Window->OnAnswered = Next;
+    connect(Window, &QObject::destroyed, this, Next);
     // The questions wait for the engine to finish the line it is handling.
     QTimer::singleShot(0, Window, [Window, Nick, Offer] { Window->ReceiveOffer(Nick, Offer); });
 }
@@ -210,5 +221,8 @@ void TChatModule::SendFile(Tchat_form* Window, const QByteArray& ToNick) {
     // The transfer belongs to the chat window and goes with it.
     auto* Dcc = new Tdcc_form(Window);
     Dcc->ApplyColors(Settings.Colors);
+    Dcc->OnChatLine = [Window = QPointer<Tchat_form>(Window)](const QString& Text) {
+        if (Window) Window->AddSystemLine(Text);
+    };
     Dcc->StartSending(Window->Client, ToNick);
 }

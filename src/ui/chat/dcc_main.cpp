@@ -11,12 +11,14 @@
 #include <QHostAddress>
 #include <QLabel>
 #include <QMessageBox>
+#include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
 
-Tdcc_form::Tdcc_form(QWidget* Parent)
-    : QWidget(Parent, Qt::Dialog | Qt::WindowStaysOnTopHint), Transfer(this) {
+Tdcc_form::Tdcc_form(QWidget* Parent) : QWidget(Parent, Qt::Dialog), Transfer(this) {
     setObjectName("dcc_form");
+    // A finished or declined transfer takes nothing with it.
+    setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle("DCC Connection");
     const auto Label = [this](const char* Name, const QString& Text) {
         auto* L = new QLabel(Text, this);
@@ -80,6 +82,7 @@ Tdcc_form::Tdcc_form(QWidget* Parent)
     Transfer.OnProgress = [this] { UpdateProgress(); };
     Transfer.OnDone = [this] { TransferDone(); };
     Transfer.OnSenderClosed = [this] { SenderClosed(); };
+    Transfer.OnListenTimeout = [this](const QString& Text) { FireEvent(OnChatLine, Text); };
 }
 
 Tdcc_form::~Tdcc_form() = default;
@@ -117,30 +120,45 @@ void Tdcc_form::StartSending(TIRCClient* Client, const QByteArray& Nick) {
     if (Client) Client->CTCPQuery(Nick, "DCC SEND", Transfer.OfferArgs());
 }
 
+QString Tdcc_form::OfferQuestion(const QByteArray& Nick, const TDccOffer& Offer) {
+    return DisplayText(Nick) + " wants to send you " + DccSafeFileName(Offer.FileName) + " (" +
+           ReadableSize(Offer.Size) + ")\nfrom " + DisplayText(Offer.Address + ':' + Offer.Port) +
+           "\nDo you want to accept it?";
+}
+
 void Tdcc_form::ReceiveOffer(const QByteArray& Nick, const TDccOffer& Offer) {
-    PeerNick = Nick;
-    show();
-    const QString Name = DccSafeFileName(Offer.FileName);
-    if (QMessageBox::question(this, "DCC Connection",
-                              DisplayText(Nick) + " wants to send you " + Name +
-                                  "\nDo you want to accept it?") != QMessageBox::Yes) {
-        close();
-        return;
-    }
-    SaveDialog1->selectFile(Name);
-    if (SaveDialog1->exec() != QDialog::Accepted || SaveDialog1->selectedFiles().isEmpty()) {
-        close();
-        return;
-    }
-    const QString Path = SaveDialog1->selectedFiles().first();
-    filelabel->setText("File: " + Path + " (" + DisplayText(Nick) + ")");
-    filelabel->setToolTip(filelabel->text());
-    QString Error;
-    if (!Transfer.StartReceiving(Offer, Path, Error)) {
-        QMessageBox::warning(this, "DCC Connection", Error);
+    // Each question runs its own event loop, in which this window may go.
+    QPointer<Tdcc_form> Self(this);
+    const bool Started = AskAndStart(Nick, Offer);
+    if (!Self) return;
+    FireEvent(OnAnswered);
+    if (!Started) {
         Transfer.Done = true;
         close();
     }
+}
+
+bool Tdcc_form::AskAndStart(const QByteArray& Nick, const TDccOffer& Offer) {
+    QPointer<Tdcc_form> Self(this);
+    PeerNick = Nick;
+    show();
+    QMessageBox Question(QMessageBox::Question, "DCC Connection", OfferQuestion(Nick, Offer),
+                         QMessageBox::Yes | QMessageBox::No, this);
+    // A stranger's file name is never markup.
+    Question.setTextFormat(Qt::PlainText);
+    if (Question.exec() != QMessageBox::Yes || !Self) return false;
+    SaveDialog1->selectFile(DccSafeFileName(Offer.FileName));
+    if (SaveDialog1->exec() != QDialog::Accepted || !Self || SaveDialog1->selectedFiles().isEmpty())
+        return false;
+    const QString Path = SaveDialog1->selectedFiles().first();
+    QString Error = DccSpaceRefusal(Path, Offer.Size);
+    if (Error.isEmpty()) {
+        filelabel->setText("File: " + Path + " (" + DisplayText(Nick) + ")");
+        filelabel->setToolTip(filelabel->text());
+        if (Transfer.StartReceiving(Offer, Path, Error)) return true;
+    }
+    QMessageBox::warning(this, "DCC Connection", Error);
+    return false;
 }
 
 void Tdcc_form::UpdateProgress() {
@@ -179,5 +197,5 @@ void Tdcc_form::closeEvent(QCloseEvent* Event) {
         return;
     }
     Transfer.Stop();
-    Event->accept(); // hidden; the owner frees the window
+    Event->accept();
 }

@@ -25,7 +25,10 @@ public:
     // was chosen or it cannot be offered.
     void StartSending(TIRCClient* Client, const QByteArray& Nick);
     // The offer's questions and the save dialog, then the transfer; closes when declined.
+    // OnAnswered follows the questions, whatever the answer.
     void ReceiveOffer(const QByteArray& Nick, const TDccOffer& Offer);
+    // The question put for an offer; the file name is shown as plain text.
+    static QString OfferQuestion(const QByteArray& Nick, const TDccOffer& Offer);
     void UpdateProgress();
     void ApplyColors(const TSkinColors& Colors);
 
@@ -46,10 +49,15 @@ public:
     QByteArray PeerNick;
     qint64 LastTimeUpdate = 0;
 
+    std::function<void()> OnAnswered;
+    // Something the chat window should say (our offer no longer listening).
+    std::function<void(const QString& Text)> OnChatLine;
+
 protected:
     void closeEvent(QCloseEvent* Event) override;
 
 private:
+    bool AskAndStart(const QByteArray& Nick, const TDccOffer& Offer);
     void TransferDone();
     void SenderClosed();
 };

@@ -3,6 +3,7 @@
 #include "config/foldersearch.h"
 #include "config/paths.h"
 #include "net/netutils.h"
+#include "ui/widgets/linkopener.h"
 
 #include <QCheckBox>
 #include <QDir>
@@ -487,5 +488,5 @@ void Tconfig_form::skinpathboxChange() {
 }
 
 void Tconfig_form::getskinshereClick() {
-    OpenURL(Settings.Links[lkSkins].Address.toUtf8());
+    OpenLink(Settings.Links[lkSkins].Address.toUtf8(), StatusBarReport(getskinshere));
 }

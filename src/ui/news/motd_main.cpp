@@ -6,6 +6,7 @@
 #include "portal/motdsession.h"
 #include "portal/rtfhtml.h"
 #include "ui/widgets/dockarea.h"
+#include "ui/widgets/linkopener.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -149,7 +150,8 @@ void Tmotd_form::ShowError(const QString& Text) {
 // ---- window ---------------------------------------------------------------------------------
 
 void Tmotd_form::motd_textURLClick(const QUrl& URL) {
-    if (LinkSchemes.contains(URL.scheme(), Qt::CaseInsensitive)) OpenURL(URL.toEncoded());
+    if (LinkSchemes.contains(URL.scheme(), Qt::CaseInsensitive))
+        OpenLink(URL.toEncoded(), StatusBarReport(this));
 }
 
 bool Tmotd_form::event(QEvent* Event) {

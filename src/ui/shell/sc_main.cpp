@@ -9,6 +9,7 @@
 #include "ui/shell/newsticker.h"
 #include "ui/shell/serverview.h"
 #include "ui/widgets/dockarea.h"
+#include "ui/widgets/linkopener.h"
 
 #include <QAction>
 #include <QApplication>
@@ -344,7 +345,7 @@ void Tsc_form::ApplyLinkButtons() {
 void Tsc_form::lb1Click(QToolButton* Sender) {
     const QString Hint = Sender->toolTip();
     const qsizetype LineFeed = Hint.indexOf('\n');
-    OpenURL(LineFeed < 0 ? QByteArray() : Hint.mid(LineFeed + 1).toUtf8());
+    OpenLink(LineFeed < 0 ? QByteArray() : Hint.mid(LineFeed + 1).toUtf8(), StatusBarReport(this));
 }
 
 void Tsc_form::mainpanelResize() {

@@ -7,6 +7,7 @@
 #include "net/netutils.h"
 #include "portal/portalfetcher.h"
 #include "ui/shell/newsticker.h"
+#include "ui/widgets/linkopener.h"
 
 #include <QLabel>
 #include <QTimer>
@@ -60,13 +61,13 @@ void Tsc_form::bannerFrameTimer() {
 }
 
 void Tsc_form::bannerimgClick() {
-    OpenURL(BannerFetcher->ClickAddress());
+    OpenLink(BannerFetcher->ClickAddress(), StatusBarReport(this));
 }
 
 void Tsc_form::newstickerClick() {
     QByteArray Address;
     if (newsticker->Ticker.Click(Address) == TTicker::ckOpen) {
-        OpenURL(Address);
+        OpenLink(Address, StatusBarReport(this));
         return;
     }
     newsticker->SetActive(newsticker->Ticker.Active);

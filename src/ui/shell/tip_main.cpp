@@ -2,6 +2,7 @@
 
 #include "config/settings.h"
 #include "net/netutils.h"
+#include "ui/widgets/linkopener.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -245,8 +246,8 @@ void Ttip_form::close_buttClick() {
     close();
 }
 
-void Ttip_form::OpenLink(int Index) const {
-    OpenURL(Settings.Links[Index].Address.toUtf8());
+void Ttip_form::OpenLink(int Index) {
+    ::OpenLink(Settings.Links[Index].Address.toUtf8(), StatusBarReport(this));
 }
 
 void Ttip_form::helplabelClick() {

@@ -51,7 +51,7 @@ protected:
     void close_buttClick();
     void helplabelClick();
     void commentslabelClick();
-    void OpenLink(int Index) const;
+    void OpenLink(int Index);
 
     TSettings& Settings;
 
