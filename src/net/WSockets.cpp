@@ -403,6 +403,11 @@ QByteArray TTCPClient::LocalAddress() const {
     return Sock->localAddress().toString().toLatin1();
 }
 
+QByteArray TTCPClient::PeerAddress() const {
+    if (!Sock || Sock->state() != QAbstractSocket::ConnectedState) return {};
+    return Sock->peerAddress().toString().toLatin1();
+}
+
 // ---------------------------------------------------------------------------------------------
 
 TUDPClient::TUDPClient(QObject* Parent) : TCustomWSockets(17, 2, Parent) {}

@@ -116,6 +116,8 @@ public:
     int ReceiveBuf(char* Buffer, int Size);
     // The local end of the connection (what the peer sees); empty when not connected.
     QByteArray LocalAddress() const;
+    // The far end of the connection; empty when not connected.
+    QByteArray PeerAddress() const;
 
 protected:
     // A new socket whose signals drive this component's events.
