@@ -7,9 +7,10 @@
 #include <QTimer>
 
 TAddressScope AddressScope(const QHostAddress& Address) {
-    bool Mapped = false;
-    const quint32 V4 = Address.toIPv4Address(&Mapped);
-    if (!Mapped) {
+    // IPv4, or IPv4 mapped into IPv6 as a dual-stack socket reports it.
+    bool IsV4 = false;
+    const quint32 V4 = Address.toIPv4Address(&IsV4);
+    if (!IsV4) {
         if (Address.protocol() != QAbstractSocket::IPv6Protocol) return TAddressScope::Never;
         if (Address.isLoopback()) return TAddressScope::Loopback;
         if (Address.isNull() || Address.isMulticast()) return TAddressScope::Never;
