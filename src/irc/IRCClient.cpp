@@ -116,6 +116,7 @@ void TIRCClient::Connect() {
     SelfUser = Users->Add(StoredNick, {});
     CurrentNick = StoredNick;
     ReceiveBuffer.clear();
+    ReceiveStart = 0;
     NickRetries = 0;
     SetState(csConnecting);
     Socket->Host = Server;
@@ -158,11 +159,13 @@ void TIRCClient::SocketClosed() {
     }
 }
 
-int TIRCClient::FindLineEnd(const QByteArray& Buffer) {
-    const int C = int(Buffer.indexOf('\r')) + 1;
-    const int L = int(Buffer.indexOf('\n')) + 1;
-    if (C != 0 && (L == 0 || C < L) && C + 1 != L) return C;
-    return L;
+int TIRCClient::FindLineEnd(const QByteArray& Buffer, int From) {
+    const char* Begin = Buffer.constData();
+    const char* End = Begin + Buffer.size();
+    const char* P = std::find_if(Begin + From, End, [](char C) { return C == '\r' || C == '\n'; });
+    if (P == End) return 0;
+    if (*P == '\r' && P + 1 < End && P[1] == '\n') ++P;
+    return int(P - Begin) + 1;
 }
 
 void TIRCClient::SocketData() {
@@ -175,7 +178,9 @@ void TIRCClient::HandleReceived() {
     QElapsedTimer Turn;
     Turn.start();
     int End;
-    while (Connected() && (End = FindLineEnd(ReceiveBuffer)) > 0) {
+    // Lines are taken from an offset and the buffer is compacted once per turn: removing each
+    // line from the front would make a big burst cost quadratic copying.
+    while (Connected() && (End = FindLineEnd(ReceiveBuffer, ReceiveStart)) > 0) {
         if (Turn.elapsed() >= TurnBudgetMs) {
             // A burst (a netsplit, a huge channel) goes on next turn: the windows paint and
             // the timers run in between. Later data queues behind it in the buffer.
@@ -186,10 +191,10 @@ void TIRCClient::HandleReceived() {
                     HandleReceived();
                 });
             }
-            return;
+            break;
         }
-        QByteArray Line = ReceiveBuffer.left(End - 1);
-        ReceiveBuffer.remove(0, End);
+        QByteArray Line = ReceiveBuffer.mid(ReceiveStart, End - 1 - ReceiveStart);
+        ReceiveStart = End;
         Line.removeIf([](char C) { return C == '\r' || C == '\n'; });
         if (Line.isEmpty()) continue;
         FireEvent(OnReceive, this, Line);
@@ -197,6 +202,9 @@ void TIRCClient::HandleReceived() {
         DispatchLine(Line);
         if (!Self) return;
     }
+    ReceiveBuffer.remove(0, ReceiveStart);
+    ReceiveStart = 0;
+    if (MoreQueued) return;
     // Without a line end in this much data the peer is not speaking IRC.
     if (Connected() && ReceiveBuffer.size() > MaxLineBytes) {
         ReceiveBuffer.clear();

@@ -124,7 +124,8 @@ public:
 
     // One received line, as the receive loop hands it on (tests and benchmarks feed it too).
     void DispatchLine(const QByteArray& Line);
-    static int FindLineEnd(const QByteArray& Buffer);
+    // One past the end of the line starting at From (its CR, LF or CR LF); 0 when incomplete.
+    static int FindLineEnd(const QByteArray& Buffer, int From = 0);
 
     // Per-line fields
     std::array<QByteArray, 15> Params;
@@ -218,6 +219,7 @@ private:
     TUserModes Modes = 0;
     TUser* SelfUser = nullptr;
     QByteArray ReceiveBuffer;
+    int ReceiveStart = 0; // where the next unhandled line starts
     int NickRetries = 0;
     bool MoreQueued = false;
 };

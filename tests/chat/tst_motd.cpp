@@ -446,7 +446,8 @@ void TestMotd::questions() {
 
     TBoxScript Boxes(answers);
     // The program's exit request ends the loop with 0; otherwise the test ends it with 42 once
-    // the reply has been handled and every question answered.
+    // the reply has been handled and every question answered. A row that must end waits for
+    // the exit itself: a loaded machine may take longer than any settle time to get there.
     QTimer Settled;
     Settled.setSingleShot(true);
     connect(&Settled, &QTimer::timeout, [] { QCoreApplication::exit(42); });
@@ -454,7 +455,7 @@ void TestMotd::questions() {
     connect(&Watch, &QTimer::timeout, [&] {
         if (N.News() && N.News()->motd_text->toPlainText().isEmpty()) return;
         if (QApplication::activeModalWidget() || Boxes.Texts.size() < texts.size()) return;
-        if (!Settled.isActive()) Settled.start(300);
+        if (!Settled.isActive() && !ends) Settled.start(300);
     });
     Watch.start(10);
     QTimer Limit;
