@@ -200,8 +200,7 @@ void TCustomSQPServerList::FetchList() {
 
 void TCustomSQPServerList::MasterData() {
     // Taken while connected: the list may end with the master closing the connection.
-    if (MasterAddress.isNull())
-        MasterAddress = MasterClient->PeerHostAddress();
+    if (MasterAddress.isNull()) MasterAddress = MasterClient->PeerHostAddress();
     ListData(MasterClient->ReceiveText());
 }
 
