@@ -22,9 +22,11 @@ QStringList ReadFavorites(const QString& FileName) {
 }
 
 bool WriteFavorites(const QString& FileName, const QStringList& Keys) {
-    QDir().mkpath(QFileInfo(FileName).absolutePath());
+    MakeUserFolder(QFileInfo(FileName).absolutePath());
     QSaveFile File(FileName);
     if (!File.open(QIODevice::WriteOnly)) return false;
+    // The new file replaces the old one with the rights it has now: the owner's alone.
+    File.setPermissions(QFile::ReadOwner | QFile::WriteOwner);
     for (const QString& Key : Keys)
         File.write(Key.toLatin1() + "\r\n");
     return File.commit();

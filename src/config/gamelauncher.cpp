@@ -26,23 +26,31 @@ QString TGameLauncher::Arguments(const TCustomServer& Server) const {
 }
 
 TLaunchCommand TGameLauncher::Command(const TCustomServer& Server) const {
-    TLaunchCommand Command;
-    Command.Folder = Settings.Value(TField::ProgramDir);
-    const QString Executable = QDir(Command.Folder).filePath(GameExecutable);
+    const QString Folder = Settings.Value(TField::ProgramDir);
+    const QString Executable = QDir(Folder).filePath(GameExecutable);
     if (!QFileInfo(Executable).isFile()) {
-        Command.Error = "The file to launch (" + Command.Folder + GameExecutable +
+        TLaunchCommand Command;
+        Command.Folder = Folder;
+        Command.Error = "The file to launch (" + Folder + GameExecutable +
                         ") does not exist, check your configuration";
         return Command;
     }
     // The arguments travel as the one string the game reads on its own platform; no shell
     // sees them, so nothing in a nick or skin is interpreted.
+    return CommandFor(Executable, QStringList{Arguments(Server)}, Folder);
+}
+
+TLaunchCommand TGameLauncher::CommandFor(const QString& Executable, const QStringList& Arguments,
+                                         const QString& Folder) {
+    TLaunchCommand Command;
+    Command.Folder = Folder;
     Command.Program = Executable;
-    Command.Arguments = QStringList{Arguments(Server)};
+    Command.Arguments = Arguments;
 #ifndef Q_OS_WIN
-    if (GameExecutable.endsWith(".exe", Qt::CaseInsensitive)) {
+    if (Executable.endsWith(".exe", Qt::CaseInsensitive)) {
         const QString Wine = QStandardPaths::findExecutable("wine");
         if (Wine.isEmpty()) {
-            Command.Error = "Wine is needed to start " + GameExecutable +
+            Command.Error = "Wine is needed to start " + QFileInfo(Executable).fileName() +
                             ": install the wine package and try again.";
             return Command;
         }

@@ -27,6 +27,10 @@ public:
     TLaunchCommand Command(const TCustomServer& Server) const;
     // Starts the game for Server; the error text when nothing started.
     QString Launch(const TCustomServer& Server);
+    // How Executable (a path) is started with Arguments on this platform: through Wine when
+    // it is a Windows program, or why it cannot start. Used for the game and the updater.
+    static TLaunchCommand CommandFor(const QString& Executable, const QStringList& Arguments,
+                                     const QString& Folder);
 
     QString GameExecutable; // the edition's, in the game folder
     qint64 LaunchedProcessId = 0;

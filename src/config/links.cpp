@@ -34,6 +34,14 @@ const std::array<TLinkDefault, 13>& LinkDefaults() {
     return Defaults;
 }
 
+QStringList LinkValueNames() {
+    QStringList Names;
+    for (const TLinkDefault& Link : LinkDefaults())
+        for (const char* Part : {"text", "url", "hint"})
+            Names << QLatin1String(Link.Name) + QLatin1String(Part);
+    return Names;
+}
+
 TLink LoadLink(const TRegistry& Registry, const QString& Key, const QString& Name,
                const TLink& Default) {
     const QString Text = Registry.ReadString(Key, Name + "text");

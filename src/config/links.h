@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <array>
 
 class TRegistry;
@@ -39,6 +40,9 @@ struct TLinkDefault {
 // The entries in the order they are loaded: banner, company, scoutly, help, download,
 // feedback, scroller, skins, lb1..lb5.
 const std::array<TLinkDefault, 13>& LinkDefaults();
+
+// The stored names of the entries: name + "text", "url" and "hint" for each, lower case.
+QStringList LinkValueNames();
 
 // The stored text decides: when name + "text" is empty, all three defaults stand.
 TLink LoadLink(const TRegistry& Registry, const QString& Key, const QString& Name,

@@ -58,3 +58,13 @@ void SetScoutlyHome(const QString& Dir) {
     // Absolute, so a later change of the working folder does not move the user's files.
     qputenv("SCOUTLY_HOME", QFile::encodeName(QFileInfo(Dir).absoluteFilePath()));
 }
+
+bool MakeUserFolder(const QString& Dir) {
+    const QString Path = QDir::cleanPath(QFileInfo(Dir).absoluteFilePath());
+    if (QFileInfo(Path).isDir()) return true;
+    const QString Parent = QFileInfo(Path).absolutePath();
+    if (Parent != Path && !MakeUserFolder(Parent)) return false;
+    // Made with its rights, so there is no moment in which others could open it.
+    QDir().mkdir(Path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    return QFileInfo(Path).isDir();
+}

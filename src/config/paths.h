@@ -14,3 +14,7 @@ QString UserDataDir();
 // --home DIR: the same as starting with SCOUTLY_HOME=DIR. An empty Dir goes back to the XDG
 // folders.
 void SetScoutlyHome(const QString& Dir);
+// Makes Dir and any missing folder above it, each made with owner-only rights (0700). A
+// folder that exists already keeps its rights: it may be shared (a --home of /tmp). False
+// when Dir is not a folder afterwards.
+bool MakeUserFolder(const QString& Dir);

@@ -216,6 +216,17 @@ void TSettings::Store(const QString& Name, const QString& Value) {
     Reg->Flush();
 }
 
+const QSet<QString>& TSettings::DirectNamesRead() {
+    static const QSet<QString> Names = [] {
+        QSet<QString> Read{"code",    "motdck",   "motdhost",      "motdport",
+                           "motdurl", "showtips", "bannerinterval"};
+        for (const QString& Name : LinkValueNames())
+            Read.insert(Name);
+        return Read;
+    }();
+    return Names;
+}
+
 namespace {
 QByteArray StoredOr(const TSettings& Settings, const char* Name, const QByteArray& Default) {
     const QString Value = Settings.Stored(QLatin1String(Name)).trimmed();

@@ -10,6 +10,7 @@
 #include "masterlist/customserverlist.h"
 #include "net/proxysettings.h"
 
+#include <QSet>
 #include <QStringList>
 #include <array>
 #include <functional>
@@ -143,6 +144,10 @@ public:
     QString DirectKey() const { return Ed.RegistryKey + Ed.RegistrySubKey; }
     QString Stored(const QString& Name) const;
     void Store(const QString& Name, const QString& Value); // written through at once
+    // Every name the program reads under DirectKey(), in lower case: the message service's
+    // address, the installation code, the checksum, the tips switch, the link table and the
+    // banner interval. A name read there is added here too.
+    static const QSet<QString>& DirectNamesRead();
 
     // The message service: the edition's values unless "motdhost", "motdport" and "motdurl"
     // are stored (a deployment or a test points elsewhere).

@@ -37,12 +37,10 @@ void RemoveOwnerlessLock(const QString& FileName) {
 }
 
 // The file exists with owner-only rights before QSettings writes it: its atomic save
-// keeps the rights of the file it replaces.
+// keeps the rights of the file it replaces. Only folders made here get owner-only rights.
 void PrepareFile(const QString& FileName) {
     const QFileInfo Info(FileName);
-    QDir().mkpath(Info.absolutePath());
-    QFile::setPermissions(Info.absolutePath(),
-                          QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    MakeUserFolder(Info.absolutePath());
     if (!Info.exists()) {
         QFile File(FileName);
         if (File.open(QIODevice::WriteOnly)) File.close();
@@ -76,16 +74,31 @@ QString TRegistry::Path(const QString& Key, const QString& Name) const {
     return Group.isEmpty() ? Value : Group + '/' + Value;
 }
 
+QString TRegistry::StoredPath(const QString& Key, const QString& Name) const {
+    const QString Exact = Path(Key, Name);
+    if (Settings->contains(Exact)) return Exact;
+    const qsizetype Slash = Exact.lastIndexOf('/');
+    const QString Group = Slash < 0 ? QString() : Exact.left(Slash);
+    const QString Value = Exact.mid(Slash + 1);
+    Settings->beginGroup(Group);
+    const QStringList Names = Settings->childKeys();
+    Settings->endGroup();
+    for (const QString& Stored : Names)
+        if (Stored.compare(Value, Qt::CaseInsensitive) == 0)
+            return Group.isEmpty() ? Stored : Group + '/' + Stored;
+    return Exact;
+}
+
 QString TRegistry::ReadString(const QString& Key, const QString& Name) const {
-    return Settings->value(Path(Key, Name)).toString();
+    return Settings->value(StoredPath(Key, Name)).toString();
 }
 
 bool TRegistry::ValueExists(const QString& Key, const QString& Name) const {
-    return Settings->contains(Path(Key, Name));
+    return Settings->contains(StoredPath(Key, Name));
 }
 
 void TRegistry::WriteString(const QString& Key, const QString& Name, const QString& Value) {
-    Settings->setValue(Path(Key, Name), Value);
+    Settings->setValue(StoredPath(Key, Name), Value);
 }
 
 void TRegistry::Flush() {

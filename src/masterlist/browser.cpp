@@ -87,13 +87,18 @@ bool TBrowser::ShowAll() {
 }
 
 void TBrowser::AddFavorites(const QList<TServerRef>& Servers) {
+    bool Changed = false;
     for (const TServerRef& Server : Servers)
-        Favorites.Add(*Server);
+        Changed |= Favorites.Add(*Server);
+    // Written at once: a kill, a crash or a logout must not take them.
+    if (Changed) Favorites.Save();
 }
 
 void TBrowser::RemoveFavorites(const QList<TServerRef>& Servers) {
+    bool Changed = false;
     for (const TServerRef& Server : Servers)
-        Favorites.Remove(*Server);
+        Changed |= Favorites.Remove(*Server);
+    if (Changed) Favorites.Save();
     if (FavoritesView) Refresh();
 }
 

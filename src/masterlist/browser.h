@@ -41,7 +41,7 @@ public:
     // Back to the kept list, or a full refresh when it was empty. False while updating.
     bool ShowAll();
 
-    // Favourite servers; the file is written by Save.
+    // Favourite servers; the file is written whenever they change.
     void AddFavorites(const QList<TServerRef>& Servers);
     // In the favourites view the list is refreshed without the removed ones.
     void RemoveFavorites(const QList<TServerRef>& Servers);

@@ -26,6 +26,44 @@ QList<TMasterAddress> ParseMasterList(const QByteArray& Text, const QByteArray& 
     return Result;
 }
 
+TAddressScope AddressScope(const QHostAddress& Address) {
+    // IPv4, or IPv4 mapped into IPv6 as a dual-stack socket reports it.
+    bool IsV4 = false;
+    const quint32 V4 = Address.toIPv4Address(&IsV4);
+    if (!IsV4) {
+        if (Address.protocol() != QAbstractSocket::IPv6Protocol) return TAddressScope::Never;
+        if (Address.isLoopback()) return TAddressScope::Loopback;
+        if (Address.isNull() || Address.isMulticast()) return TAddressScope::Never;
+        if (Address.isUniqueLocalUnicast() || Address.isLinkLocal()) return TAddressScope::Private;
+        return TAddressScope::Public;
+    }
+    const auto In = [V4](quint32 Net, int Bits) {
+        return (V4 >> (32 - Bits)) == (Net >> (32 - Bits));
+    };
+    // 0/8 unspecified, 224/4 multicast, 240/4 reserved with the broadcast address in it.
+    if (In(0x00000000, 8) || In(0xE0000000, 3)) return TAddressScope::Never;
+    if (In(0x7F000000, 8)) return TAddressScope::Loopback;
+    if (In(0x0A000000, 8) || In(0xAC100000, 12) || In(0xC0A80000, 16) || In(0xA9FE0000, 16) ||
+        In(0x64400000, 10))
+        return TAddressScope::Private;
+    return TAddressScope::Public;
+}
+
+bool MayQueryListed(const QHostAddress& Server, const QHostAddress& Master) {
+    const TAddressScope From = Master.isNull() ? TAddressScope::Public : AddressScope(Master);
+    switch (AddressScope(Server)) {
+    case TAddressScope::Public:
+        return true;
+    case TAddressScope::Private:
+        return From == TAddressScope::Private || From == TAddressScope::Loopback;
+    case TAddressScope::Loopback:
+        return From == TAddressScope::Loopback;
+    case TAddressScope::Never:
+        break;
+    }
+    return false;
+}
+
 TCustomServerList::TCustomServerList(QObject* Parent)
     : QObject(Parent), ListTimer(std::make_unique<QTimer>()),
       FetchTimer(std::make_unique<QTimer>()), PaceTimer(std::make_unique<QTimer>()) {
@@ -65,12 +103,14 @@ void TCustomServerList::Status(int Percent, const QString& Text) {
 void TCustomServerList::Refresh() {
     if (State != lsIdle) return;
     Servers.clear();
+    Skipped = 0;
     FetchList();
 }
 
 void TCustomServerList::RefreshServers(const QList<TServerRef>& Records) {
     if (State != lsIdle) return;
     Aborted = false;
+    Skipped = 0;
     Servers = Records;
     NextIndex = 0;
     State = lsQuerying;
@@ -163,7 +203,11 @@ void TCustomServerList::UpdatesComplete() {
     StopListTimers();
     PaceTimer->stop();
     State = lsIdle;
-    Status(0, QStringLiteral("Updates Complete"));
+    // Said once, at the end, where it stays in view.
+    Status(0, Skipped ? QStringLiteral("Updates Complete (skipped %1 server addresses that are "
+                                       "not public)")
+                            .arg(Skipped)
+                      : QStringLiteral("Updates Complete"));
     FireEvent(OnComplete, this);
 }
 
@@ -203,6 +247,7 @@ TCustomSQPServerList::~TCustomSQPServerList() {
 void TCustomSQPServerList::FetchList() {
     TCustomServerList::FetchList();
     ListReply.clear();
+    MasterAddress.clear();
     DropFetchers();
     if (!MoreMasters.isEmpty() && !MasterHost.isEmpty()) {
         FetchMasters();
@@ -266,6 +311,7 @@ void TCustomSQPServerList::FetchMasters() {
 
 void TCustomSQPServerList::MasterFetched(TCustomSQPServerList* Fetcher) {
     FetchersFailed += Fetcher->Aborted;
+    Skipped += Fetcher->Skipped;
     if (!Fetcher->Aborted)
         for (const TServerRef& Server : std::as_const(Fetcher->Servers))
             AddListed(Server->Address, Server->QueryPort);
@@ -277,6 +323,8 @@ void TCustomSQPServerList::MasterFetched(TCustomSQPServerList* Fetcher) {
 }
 
 void TCustomSQPServerList::MasterData() {
+    // Taken while connected: the list may end with the master closing the connection.
+    if (MasterAddress.isNull()) MasterAddress = MasterClient->PeerHostAddress();
     ListData(MasterClient->ReceiveText());
 }
 
@@ -335,7 +383,13 @@ void TCustomSQPServerList::QueryServers() {
         const qsizetype Next = ListReply.indexOf(Marker, Start + Marker.size());
         const qsizetype End = Next < 0 ? ListReply.size() : Next;
         const QByteArray Entry = GetValue(ListReply.mid(Start, End - Start), "ip");
-        if (IsDottedIP(Entry)) AddListed(HostOf(Entry), PortOf(Entry, "1025"));
+        if (IsDottedIP(Entry)) {
+            const QByteArray Host = HostOf(Entry);
+            if (MayQueryListed(QHostAddress(QString::fromLatin1(Host)), MasterAddress))
+                AddListed(Host, PortOf(Entry, "1025"));
+            else
+                ++Skipped;
+        }
         Start = Next;
     }
     ListReply.clear();

@@ -5,6 +5,7 @@
 #include "servers/customserver.h"
 
 #include <QElapsedTimer>
+#include <QHostAddress>
 #include <QObject>
 #include <QSet>
 #include <QString>
@@ -17,6 +18,16 @@ class QTimer;
 class TTCPClient;
 
 enum TListState : quint8 { lsIdle = 0, lsFetching = 1, lsQuerying = 2 };
+
+// Where an address leads: the public internet, a private network, this machine, or nowhere
+// a game server can be (unspecified, multicast, reserved, broadcast).
+enum class TAddressScope : quint8 { Public, Private, Loopback, Never };
+TAddressScope AddressScope(const QHostAddress& Address);
+// Whether a game server the master at Master listed may be asked. A master on the internet
+// must not make clients probe their own machine or network; a master on the local network
+// (a LAN party) may list its neighbours, one on this machine (the demo, the lab) anything
+// but the reserved ranges.
+bool MayQueryListed(const QHostAddress& Server, const QHostAddress& Master);
 
 // Records are shared: the owner keeps the ones it was told about, the list keeps every record
 // of the current update, so records of an aborted update never leak.
@@ -81,6 +92,7 @@ public:
     int NextIndex = 0;
     bool Aborted = false;
     QList<TServerRef> Servers;
+    int Skipped = 0; // listed addresses of the last fetch that were not asked (MayQueryListed)
     // Silence that ends a master fetch, and the longest a fetch may take however the master
     // trickles its bytes.
     int ListTimeout = 30000;
@@ -150,7 +162,8 @@ private:
     void DropFetchers();
     void MasterFetched(TCustomSQPServerList* Fetcher);
 
-    QByteArray Challenge; // a challenge that came in pieces
+    QByteArray Challenge;       // a challenge that came in pieces
+    QHostAddress MasterAddress; // of the master this list came from
     std::vector<std::unique_ptr<TCustomSQPServerList>> Fetchers;
     int FetchersRunning = 0;
     int FetchersFailed = 0;

@@ -1,5 +1,6 @@
 #include "portal/motdsession.h"
 
+#include "config/gamelauncher.h"
 #include "config/links.h"
 #include "config/paths.h"
 #include "config/settings.h"
@@ -14,6 +15,7 @@
 #include <QHostAddress>
 #include <QHostInfo>
 #include <QPointer>
+#include <QSet>
 
 const QString TMotdSession::ExpiredUpdateQuestion =
     "This program has expired. You must download a newer version\n"
@@ -29,6 +31,24 @@ QString TMotdSession::ExpiredDownloadQuestion(const QString& Address) {
 
 QString TMotdSession::UpdaterPath() {
     return QDir::toNativeSeparators(QDir(ProgramDataDir()).filePath("vevorozar.exe"));
+}
+
+bool TMotdSession::MayStore(const QString& Name) {
+    // A reply is a plain UDP datagram or HTTP document that anyone on the way can forge, and
+    // what it stores lasts for every later start. It carries the link table, the banner
+    // period and the description of an update (read by the update program), and may leave
+    // names this program never reads; every other value the program reads (where the
+    // message service is, the installation code, the checksum, the tips switch) stays the
+    // user's, or a forged reply would own every later exchange.
+    static const QSet<QString> Carried = [] {
+        QSet<QString> Names{"bannerinterval", "updatever", "updatedesc", "updateurl",
+                            "updatesize",     "dlcount",   "dl1",        "dl1desc"};
+        for (const QString& Name : LinkValueNames())
+            Names.insert(Name);
+        return Names;
+    }();
+    const QString Key = Name.toLower();
+    return Carried.contains(Key) || !TSettings::DirectNamesRead().contains(Key);
 }
 
 TMotdSession::TMotdSession(TSettings& Settings, QObject* Parent)
@@ -132,13 +152,14 @@ void TMotdSession::Handle(const QByteArray& Reply) {
 }
 
 void TMotdSession::StoreHeaders() {
-    // The service may set any value stored under the edition's key: that is how it moves the
-    // links, the banner period and the message service itself. One write of the store for the
-    // whole reply, however many lines it has.
+    // The service moves the links and the banner period this way, within MayStore. One
+    // write of the store for the whole reply, however many lines it has.
     TRegistry& Store = Settings.Registry();
     const QString Key = Settings.DirectKey();
-    for (const auto& [Name, Value] : MotdSettings(Headers))
-        Store.WriteString(Key, DisplayText(Name), DisplayText(Value));
+    for (const auto& [Name, Value] : MotdSettings(Headers)) {
+        const QString Text = DisplayText(Name);
+        if (MayStore(Text)) Store.WriteString(Key, Text, DisplayText(Value));
+    }
     Store.Flush();
     Settings.LoadLinks();
 }
@@ -181,13 +202,20 @@ bool TMotdSession::RunUpdater() {
         if (OnError) OnError(this, "The update program cannot be found at " + Path);
         return false;
     }
+    // A Windows program starts through Wine, as the game does.
+    const TLaunchCommand Command =
+        TGameLauncher::CommandFor(Path, {Settings.DirectKey()}, QFileInfo(Path).absolutePath());
+    if (!Command.Ok()) {
+        if (OnError) OnError(this, Command.Error);
+        return false;
+    }
     // The updater may replace this program: favourites and settings are written first, as at
     // any end of the program, instead of being lost to an abrupt exit.
     QPointer<TMotdSession> Self(this);
     if (OnUpdaterStarting) OnUpdaterStarting(this);
     if (!Self) return true;
     Settings.Save();
-    const TRunResult Result = RunProgram(Path, {Settings.DirectKey()});
+    const TRunResult Result = RunProgram(Command.Program, Command.Arguments, Command.Folder);
     if (!Result.Ok) {
         if (OnError) OnError(this, Result.Error);
         return false;

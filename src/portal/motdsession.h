@@ -29,6 +29,8 @@ public:
     static QString ExpiredDownloadQuestion(const QString& Address);
     // Where the update program is expected: the program folder.
     static QString UpdaterPath();
+    // Whether a reply may store a value under Name (any case).
+    static bool MayStore(const QString& Name);
 
     // Over UDP when the UDP choice is on, over HTTP (through the proxy) otherwise.
     void RequestMotd();

@@ -27,6 +27,7 @@
 #include <QNetworkDatagram>
 #include <QPointer>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QSettings>
 #include <QStatusBar>
 #include <QTcpServer>
@@ -428,7 +429,16 @@ void TestMotd::questions() {
                      Folder.toUtf8() + "/args.part' '" + Folder.toUtf8() + "/args'\n");
         Script.close();
         Script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        // A Windows program starts through Wine: a stand-in that runs the script it is given.
+        QFile Wine(Folder + "/wine");
+        QVERIFY(Wine.open(QIODevice::WriteOnly));
+        Wine.write("#!/bin/sh\nexec \"$@\"\n");
+        Wine.close();
+        Wine.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     }
+    const QByteArray SavedPath = qgetenv("PATH");
+    const auto RestorePath = qScopeGuard([&] { qputenv("PATH", SavedPath); });
+    qputenv("PATH", Folder.toUtf8() + ':' + SavedPath);
     // Changes the updater must find saved: a new favourite and a setting not yet written.
     N.F.Main->Browser->Favorites.Add(TMorrowServer("10.1.2.3", "1400"));
     N.Settings().SetValue(TField::Email, "changed@x.example");

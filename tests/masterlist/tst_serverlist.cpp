@@ -116,6 +116,8 @@ private slots:
     void masterSilentOrTrickling();
     void hostileLists_data();
     void hostileLists();
+    void listedAddressPolicy_data();
+    void listedAddressPolicy();
     void hugeList();
     void oversizedList();
     void halfLifeList();
@@ -374,24 +376,32 @@ void TestServerList::masterSilentOrTrickling() {
 void TestServerList::hostileLists_data() {
     QTest::addColumn<QByteArray>("raw");
     QTest::addColumn<QByteArrayList>("servers");
+    QTest::addColumn<int>("skipped");
     QTest::newRow("rejected and defaulted entries")
         << QByteArray("\\ip\\0.1.2.3:7778\\ip\\10.0.0:7778\\ip\\127.0.0.5\\ip\\127.0.0.6:"
                       "\\ip\\127.0.0.8:x\\ip\\127.0.0.7:7778\\final\\")
-        << QByteArrayList{"127.0.0.5:1025", "127.0.0.6:1025", "127.0.0.7:7778"};
+        << QByteArrayList{"127.0.0.5:1025", "127.0.0.6:1025", "127.0.0.7:7778"} << -1;
     QTest::newRow("garbage between entries")
         << QByteArray("junk\\ip\\127.0.0.1:5\\junk\\x\\y\\ip\\127.0.0.1:6\x01zz\\ip\\\\ip\\final\\")
-        << QByteArrayList{"127.0.0.1:5", "127.0.0.1:6"};
+        << QByteArrayList{"127.0.0.1:5", "127.0.0.1:6"} << 0;
     QTest::newRow("duplicates collapsed")
         << QByteArray("\\ip\\127.0.0.1:5\\ip\\127.0.0.1:6\\ip\\127.0.0.1:5\\final\\")
-        << QByteArrayList{"127.0.0.1:5", "127.0.0.1:6"};
-    QTest::newRow("master closes before final") << QByteArray("\\ip\\127.0.0.1:5\\ip\\127.0.0.1:6")
-                                                << QByteArrayList{"127.0.0.1:5", "127.0.0.1:6"};
-    QTest::newRow("nothing") << QByteArray("\\final\\") << QByteArrayList{};
+        << QByteArrayList{"127.0.0.1:5", "127.0.0.1:6"} << 0;
+    QTest::newRow("master closes before final")
+        << QByteArray("\\ip\\127.0.0.1:5\\ip\\127.0.0.1:6")
+        << QByteArrayList{"127.0.0.1:5", "127.0.0.1:6"} << 0;
+    QTest::newRow("nothing") << QByteArray("\\final\\") << QByteArrayList{} << 0;
+    // The lab master is on this machine: its neighbours may be listed, never the reserved.
+    QTest::newRow("reserved ranges from a master on this machine")
+        << QByteArray("\\ip\\224.0.0.1:5\\ip\\10.255.255.1:5\\ip\\240.1.2.3:5\\ip\\127.0.0.1:"
+                      "5\\ip\\255.255.255.255:5\\ip\\192.0.2.7:5\\ip\\239.9.9.9:5\\final\\")
+        << QByteArrayList{"10.255.255.1:5", "127.0.0.1:5", "192.0.2.7:5"} << 4;
 }
 
 void TestServerList::hostileLists() {
     QFETCH(QByteArray, raw);
     QFETCH(QByteArrayList, servers);
+    QFETCH(int, skipped);
     TLabMasterServer Master;
     Master.Config.RawList = raw;
     QVERIFY(Master.Listen());
@@ -401,6 +411,44 @@ void TestServerList::hostileLists() {
     QTRY_COMPARE(Log.Completes, 1);
     QCOMPARE(Addresses(List.Servers), servers);
     QCOMPARE(Log.Done.size(), servers.size());
+    if (skipped < 0) return;
+    QCOMPARE(List.Skipped, skipped);
+    QCOMPARE(Log.Milestones().last().second,
+             skipped ? QString("Updates Complete (skipped %1 server addresses that are not public)")
+                           .arg(skipped)
+                     : QString("Updates Complete"));
+}
+
+void TestServerList::listedAddressPolicy_data() {
+    QTest::addColumn<QString>("server");
+    QTest::addColumn<QString>("master");
+    QTest::addColumn<bool>("asked");
+    const QString Public = "198.51.100.4", Lan = "192.168.1.2", Here = "127.0.0.1";
+    QTest::newRow("public from public") << "203.0.113.9" << Public << true;
+    QTest::newRow("unspecified") << "0.0.0.0" << Here << false;
+    QTest::newRow("multicast") << "224.0.0.1" << Here << false;
+    QTest::newRow("reserved") << "240.0.0.1" << Here << false;
+    QTest::newRow("broadcast") << "255.255.255.255" << Lan << false;
+    QTest::newRow("loopback from public") << "127.0.0.1" << Public << false;
+    QTest::newRow("loopback from lan") << "127.1.2.3" << Lan << false;
+    QTest::newRow("loopback from here") << "127.1.2.3" << Here << true;
+    QTest::newRow("loopback from here, v6") << "127.0.0.1"
+                                            << "::1" << true;
+    QTest::newRow("loopback from here, mapped") << "127.0.0.1"
+                                                << "::ffff:127.0.0.1" << true;
+    for (const char* Private : {"10.1.2.3", "172.31.255.255", "169.254.1.1", "100.64.0.1"}) {
+        QTest::addRow("%s from public", Private) << Private << Public << false;
+        QTest::addRow("%s from lan", Private) << Private << Lan << true;
+        QTest::addRow("%s from here", Private) << Private << Here << true;
+    }
+    QTest::newRow("next to private ranges") << "172.32.0.1" << Public << true;
+}
+
+void TestServerList::listedAddressPolicy() {
+    QFETCH(QString, server);
+    QFETCH(QString, master);
+    QFETCH(bool, asked);
+    QCOMPARE(MayQueryListed(QHostAddress(server), QHostAddress(master)), asked);
 }
 
 void TestServerList::hugeList() {

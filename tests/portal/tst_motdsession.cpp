@@ -8,6 +8,7 @@
 #include "net/netutils.h"
 #include "portal/motdsession.h"
 
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -117,6 +118,7 @@ void TestMotdSession::storedHeaders_data() {
     QTest::addColumn<QList<QByteArray>>("headers");
     QTest::addColumn<QStringList>("stored");  // name=value, read back
     QTest::addColumn<QStringList>("missing"); // names that must stay unwritten
+    QTest::addColumn<int>("interval");        // the banner period in effect
     QTest::newRow("settings and links")
         << QList<QByteArray>{"bannerinterval=120000",
                              "lb1text=Lab Hall",
@@ -125,18 +127,35 @@ void TestMotdSession::storedHeaders_data() {
                              "a<b=1",
                              "<meta name=x>",
                              "no equals sign"}
-        << QStringList{"bannerinterval=120000", "lb1text=Lab Hall"}
-        << QStringList{"LB1TEXT", "a<b", "<meta name", "no equals sign"};
+        << QStringList{"bannerinterval=120000", "lb1text=Lab Hall", "LB1TEXT=Lab Hall"}
+        << QStringList{"a<b", "<meta name", "no equals sign"} << 120000;
     QTest::newRow("message only") << QList<QByteArray>{} << QStringList{}
-                                  << QStringList{"bannerinterval", "lb1text"};
+                                  << QStringList{"bannerinterval", "lb1text"} << 300000;
+    // Names as the service spells them; the values the program reads itself stay the user's.
+    QTest::newRow("forged service values")
+        << QList<QByteArray>{"BannerInterval=12000",
+                             "Lb1Text=Lab Hall",
+                             "MotdHost=203.0.113.9",
+                             "motdport=1",
+                             "motdurl=http://203.0.113.9/",
+                             "CODE=AAAA-BBBB-CCCC-DDDD",
+                             "motdck=1",
+                             "showtips=False",
+                             "updatedesc=Fixes",
+                             "futurename=kept"}
+        << QStringList{"bannerinterval=12000", "lb1text=Lab Hall", "motdhost=127.0.0.1",
+                       "updatedesc=Fixes", "futurename=kept"}
+        << QStringList{"showtips"} << 12000;
 }
 
 void TestMotdSession::storedHeaders() {
     QFETCH(QList<QByteArray>, headers);
     QFETCH(QStringList, stored);
     QFETCH(QStringList, missing);
+    QFETCH(int, interval);
     TRig R;
     QVERIFY(R.Start(false));
+    const QString Port = R.Settings->Stored("motdport"), Code = R.Settings->InstallCode;
     R.Lab.Config.Headers = headers;
     R.Lab.Config.Message = "news";
     QVERIFY(R.Exchange());
@@ -149,10 +168,13 @@ void TestMotdSession::storedHeaders() {
         QVERIFY2(!R.Settings->Registry().ValueExists(R.Settings->DirectKey(), Name),
                  qPrintable(Name));
     QCOMPARE(R.Settings->Stored("motdck"), QString::number(TextChecksum(R.Lab.Config.Reply())));
+    QCOMPARE(R.Settings->Stored("motdport"), Port);
+    QCOMPARE(R.Settings->MotdUrl(), "http://127.0.0.1:" + Port.toLatin1() + "/motd?");
+    QCOMPARE(R.Settings->Stored("code"), Code);
     // The link table is read again at once.
     QCOMPARE(R.Settings->Links[lkLb1].Text,
              QString(stored.isEmpty() ? "Morrow Central" : "Lab Hall"));
-    QCOMPARE(R.Settings->BannerInterval, stored.isEmpty() ? 300000 : 120000);
+    QCOMPARE(R.Settings->BannerInterval, interval);
 }
 
 void TestMotdSession::forward_data() {
@@ -187,7 +209,7 @@ void TestMotdSession::questions_data() {
     QTest::addColumn<bool>("updater"); // the update program is in the program folder
     QTest::addColumn<QList<bool>>("answers");
     QTest::addColumn<QStringList>("asked");
-    QTest::addColumn<int>("errors");
+    QTest::addColumn<QString>("error"); // %1: the update program's path
     QTest::addColumn<bool>("ends");
     QTest::addColumn<QString>("opened");
     const QList<QByteArray> Update{"updatever=3.2"};
@@ -196,21 +218,27 @@ void TestMotdSession::questions_data() {
         << QStringList{TMotdSession::ExpiredUpdateQuestion,
                        TMotdSession::ExpiredDownloadQuestion(DefaultDownload),
                        TMotdSession::NewVersionQuestion}
-        << 0 << true << QString();
+        << QString() << true << QString();
     QTest::newRow("expired, to the download page")
         << QList<QByteArray>{"downloadtext=Get", "downloadurl=http://127.0.0.1:9/get"} << true
         << false << QList<bool>{true}
-        << QStringList{TMotdSession::ExpiredDownloadQuestion("http://127.0.0.1:9/get")} << 0 << true
-        << QString("http://127.0.0.1:9/get");
+        << QStringList{TMotdSession::ExpiredDownloadQuestion("http://127.0.0.1:9/get")} << QString()
+        << true << QString("http://127.0.0.1:9/get");
     QTest::newRow("new version declined")
         << Update << false << false << QList<bool>{false}
-        << QStringList{TMotdSession::NewVersionQuestion} << 0 << false << QString();
+        << QStringList{TMotdSession::NewVersionQuestion} << QString() << false << QString();
     QTest::newRow("new version, no update program")
         << Update << false << false << QList<bool>{true}
-        << QStringList{TMotdSession::NewVersionQuestion} << 1 << false << QString();
-    QTest::newRow("new version, update program run")
+        << QStringList{TMotdSession::NewVersionQuestion}
+        << "The update program cannot be found at %1" << false << QString();
+    QTest::newRow("new version, update program run through wine")
         << Update << false << true << QList<bool>{true}
-        << QStringList{TMotdSession::NewVersionQuestion} << 0 << true << QString();
+        << QStringList{TMotdSession::NewVersionQuestion} << QString() << true << QString();
+    QTest::newRow("new version, no wine")
+        << Update << false << true << QList<bool>{true}
+        << QStringList{TMotdSession::NewVersionQuestion}
+        << "Wine is needed to start vevorozar.exe: install the wine package and try again." << false
+        << QString();
 }
 
 void TestMotdSession::questions() {
@@ -219,16 +247,28 @@ void TestMotdSession::questions() {
     QFETCH(bool, updater);
     QFETCH(QList<bool>, answers);
     QFETCH(QStringList, asked);
-    QFETCH(int, errors);
+    QFETCH(QString, error);
     QFETCH(bool, ends);
     QFETCH(QString, opened);
     QTemporaryDir Data;
     qputenv("SCOUTLY_DATA_DIR", Data.path().toUtf8());
     const QString Args = Data.filePath("args");
+    // The only Wine found is a stand-in that notes it ran, then runs the script it is given.
+    const QByteArray SavedPath = qgetenv("PATH");
+    const auto RestorePath = qScopeGuard([&] { qputenv("PATH", SavedPath); });
+    qputenv("PATH", Data.path().toUtf8());
+    const bool Wine = !error.startsWith("Wine");
+    if (Wine) {
+        QFile Script(Data.filePath("wine"));
+        QVERIFY(Script.open(QIODevice::WriteOnly));
+        Script.write("#!/bin/sh\n: > '" + Args.toUtf8() + ".wine'\nexec \"$@\"\n");
+        Script.close();
+        Script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    }
     if (updater) {
         QFile Script(TMotdSession::UpdaterPath());
         QVERIFY(Script.open(QIODevice::WriteOnly));
-        Script.write("#!/bin/sh\nprintf '%s\\n' \"$@\" > '" + Args.toUtf8() + ".part'\nmv '" +
+        Script.write("#!/bin/sh\nprintf '%s\\n' \"$@\" > '" + Args.toUtf8() + ".part'\n/bin/mv '" +
                      Args.toUtf8() + ".part' '" + Args.toUtf8() + "'\n");
         Script.close();
         Script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
@@ -241,16 +281,15 @@ void TestMotdSession::questions() {
     R.Lab.Config.Message = "news";
     QVERIFY(R.Exchange());
     QCOMPARE(R.Asked, asked);
-    QCOMPARE(R.Errors.size(), errors);
-    if (errors)
-        QCOMPARE(R.Errors[0],
-                 "The update program cannot be found at " + TMotdSession::UpdaterPath());
+    if (error.contains("%1")) error = error.arg(TMotdSession::UpdaterPath());
+    QCOMPARE(R.Errors, error.isEmpty() ? QStringList{} : QStringList{error});
     QCOMPARE(R.Ends, ends ? 1 : 0);
     QCOMPARE(Opened, opened.isEmpty() ? QStringList{}
                                       : QStringList{"Unable to launch web browser - " + opened});
-    QCOMPARE(R.Saves, updater ? 1 : 0);
-    if (!updater) return;
+    QCOMPARE(R.Saves, updater && Wine ? 1 : 0);
+    if (!updater || !Wine) return;
     QTRY_VERIFY(QFile::exists(Args));
+    QVERIFY(QFile::exists(Args + ".wine"));
     QFile File(Args);
     QVERIFY(File.open(QIODevice::ReadOnly));
     QCOMPARE(File.readAll(), QByteArray("Software\\Scoutly\\tarnwick\\morrow\n"));

@@ -1,13 +1,36 @@
 // Favourites and launching from the main window, against the lab.
+#include "config/favorites.h"
 #include "config/settings.h"
+#include "labmotd.h"
 #include "mainwindowfixture.h"
 
+#include <QProcess>
+#include <QSettings>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QToolButton>
+
+#include <csignal>
+#include <cstdio>
+#include <sys/stat.h>
 
 namespace {
 QByteArray FileText(const QString& Path) {
     QFile File(Path);
     return File.open(QIODevice::ReadOnly) ? File.readAll() : QByteArray();
+}
+
+// The program as its entry builds it, in the home the test gave, with one favourite added
+// through the browser; it runs until a signal ends it.
+int RunUntilSignalled() {
+    TProgramWindows Windows;
+    Windows.CloseOnSignals();
+    Windows.Main->show();
+    TBrowser& Browser = *Windows.Main->Browser;
+    Browser.AddFavorites({Browser.ServerClass()->Create("192.0.2.5", "27900")});
+    std::printf("ready\n");
+    std::fflush(stdout);
+    return QApplication::exec();
 }
 } // namespace
 
@@ -21,6 +44,8 @@ private slots:
     void emptyFavoritesMessage();
     void fileAcrossRestarts();
     void launchSelected();
+    void signalClosesAsTheWindowDoes_data();
+    void signalClosesAsTheWindowDoes();
 };
 
 void TestFavorites::addTwiceKeepsOne() {
@@ -167,5 +192,74 @@ void TestFavorites::launchSelected() {
                            "missing.exe) does not exist, check your configuration");
 }
 
-QTEST_MAIN(TestFavorites)
+void TestFavorites::signalClosesAsTheWindowDoes_data() {
+    QTest::addColumn<int>("signal");
+    QTest::newRow("SIGTERM") << SIGTERM;
+    QTest::newRow("SIGINT") << SIGINT;
+    QTest::newRow("SIGHUP") << SIGHUP;
+}
+
+// Logout, shutdown, kill and Ctrl+C end the program as closing its window does.
+void TestFavorites::signalClosesAsTheWindowDoes() {
+    QFETCH(int, signal);
+    QTemporaryDir Home;
+    // A home the user gave keeps its rights.
+    QVERIFY(::chmod(QFile::encodeName(Home.path()).constData(), 0755) == 0);
+    TLabMotdServer Motd;
+    QVERIFY(Motd.Listen());
+    // A chat server that writes down what it hears.
+    QTcpServer Irc;
+    QByteArray Heard;
+    QVERIFY(Irc.listen(QHostAddress::LocalHost));
+    connect(&Irc, &QTcpServer::newConnection, this, [&] {
+        QTcpSocket* Peer = Irc.nextPendingConnection();
+        connect(Peer, &QTcpSocket::readyRead, this, [&, Peer] { Heard += Peer->readAll(); });
+    });
+    const QString Game = Home.path() + "/game/";
+    QDir().mkpath(Game);
+    QFile(Game + "morrow.exe").open(QIODevice::WriteOnly);
+    const QString RegistryFile = Home.path() + "/registry.ini";
+    {
+        TRegistry Registry(RegistryFile);
+        Registry.WriteString(FieldsKey, "program_dir_Text", Game);
+        Registry.WriteString(FieldsKey, "chatserver_Text",
+                             QString("127.0.0.1:%1").arg(Irc.serverPort()));
+        const QString Direct = "Software\\Scoutly\\tarnwick\\morrow";
+        Registry.WriteString(Direct, "motdhost", "127.0.0.1");
+        Registry.WriteString(Direct, "motdport", QString::number(Motd.Port()));
+        Registry.WriteString(Direct, "showtips", "False");
+    }
+    QProcess Child;
+    qputenv("SCOUTLY_HOME", Home.path().toUtf8());
+    Child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    Child.start(QCoreApplication::applicationFilePath(), {"--until-signalled"});
+    QVERIFY(Child.waitForStarted());
+    QByteArray Said;
+    QTRY_VERIFY_WITH_TIMEOUT((Said += Child.readAllStandardOutput()).contains("ready"), 20000);
+    const QString File = Home.path() + "/tarnwickfavors.txt";
+    // Written when it changed, not only at the end.
+    QCOMPARE(ReadFavorites(File), QStringList{"192.0.2.5:27900"});
+    QTRY_VERIFY_WITH_TIMEOUT(Heard.contains("NICK ") && Motd.Requests().size() == 1, 20000);
+
+    QVERIFY(::kill(pid_t(Child.processId()), signal) == 0);
+    QTRY_VERIFY_WITH_TIMEOUT(Child.state() == QProcess::NotRunning, 20000);
+    QCOMPARE(Child.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(Child.exitCode(), 0);
+    QVERIFY2(Heard.contains("\r\nQUIT :"), Heard.constData());
+    QTRY_COMPARE(Motd.Reports().size(), 1);
+    QCOMPARE(ReadFavorites(File), QStringList{"192.0.2.5:27900"});
+    QSettings Raw(RegistryFile, QSettings::IniFormat);
+    QVERIFY(Raw.contains("Software/Scoutly/ScoutlyLite/config/serverview_SortColumn"));
+    struct stat Info;
+    QCOMPARE(::stat(QFile::encodeName(Home.path()).constData(), &Info), 0);
+    QCOMPARE(Info.st_mode & 07777, 0755u);
+}
+
+int main(int argc, char** argv) {
+    QApplication App(argc, argv);
+    if (argc == 2 && QByteArray(argv[1]) == "--until-signalled") return RunUntilSignalled();
+    TestFavorites Test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&Test, argc, argv);
+}
 #include "tst_favorites.moc"

@@ -175,6 +175,7 @@ int main(int argc, char** argv) {
 
     InstallUIHooks();
     TProgramWindows Windows;
+    Windows.CloseOnSignals();
     Windows.Main->show();
     if (QuitAfter >= 0) QTimer::singleShot(QuitAfter, &App, &QCoreApplication::quit);
     return App.exec();

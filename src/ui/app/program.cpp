@@ -1,6 +1,7 @@
 #include "ui/app/program.h"
 
 #include "config/settings.h"
+#include "net/closesignals.h"
 #include "portal/motdsession.h"
 #include "ui/chat/channellist_main.h"
 #include "ui/chat/chat_main.h"
@@ -12,6 +13,8 @@
 #include "ui/shell/splash_main.h"
 #include "ui/shell/tip_main.h"
 #include "ui/widgets/dockarea.h"
+
+#include <QCoreApplication>
 
 TProgramWindows::TProgramWindows() {
     Settings = std::make_unique<TSettings>(TEdition::Morrow());
@@ -27,6 +30,7 @@ TProgramWindows::TProgramWindows() {
 }
 
 TProgramWindows::~TProgramWindows() {
+    Signals.reset();
     // The chat says goodbye to its server while the settings it quits with still exist.
     delete ChatModule;
     ChatModule = nullptr;
@@ -35,6 +39,16 @@ TProgramWindows::~TProgramWindows() {
     Main.reset();
     Config.reset();
     Settings.reset();
+}
+
+void TProgramWindows::CloseOnSignals() {
+    Signals = std::make_unique<TCloseSignals>();
+    Signals->OnSignal = [this](TCloseSignals*, int) {
+        // The window closes as the user closes it; the rest of the ending is the usual one,
+        // when the event loop returns, even with a question or a dialog still open.
+        if (Main) Main->close();
+        QCoreApplication::quit();
+    };
 }
 
 void TProgramWindows::CreateBrowser() {

@@ -7,6 +7,7 @@
 #include <memory>
 
 class TChatModule;
+class TCloseSignals;
 class TSettings;
 class Tchannellist_form;
 class Tchat_form;
@@ -35,6 +36,11 @@ struct TProgramWindows {
     Tchannellist_form* ChannelList = nullptr;
     Tinfo_form* Info = nullptr;
     Tmotd_form* News = nullptr; // gone after the usage report at the end
+
+    // SIGTERM, SIGINT and SIGHUP close the program as closing its window does: settings,
+    // favourites and list layout saved, the chat quit, the usage report sent.
+    void CloseOnSignals();
+    std::unique_ptr<TCloseSignals> Signals;
 
 private:
     void CreateBrowser();
