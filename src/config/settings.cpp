@@ -52,7 +52,7 @@ const std::array<TFieldSchema, size_t(TField::Count)>& FieldSchema() {
         {TField::Nick, "nick_Text", ""},
         {TField::ProgramDir, "program_dir_Text", ""},
         {TField::MasterServer, "masterserver_Text", ""},
-        {TField::QueryParallel, "queryparallel_Value", "10"},
+        {TField::QueryParallel, "queryparallel_Value", "256"},
         {TField::ChatConnect, "chatconnect_Checked", "True"},
         {TField::HideJoins, "hidejoins_Checked", "False"},
         {TField::UseProxies, "useproxies_Checked", "False"},
@@ -85,6 +85,7 @@ const std::array<TFieldSchema, size_t(TField::Count)>& FieldSchema() {
         {TField::PlayerModel, "modelbox_Text", ""},
         {TField::FormLeft, "config_form_Left", ""},
         {TField::FormTop, "config_form_Top", ""},
+        {TField::QueryRate, "queryrate_Value", "200"},
     }};
     return Schema;
 }
@@ -152,6 +153,10 @@ QByteArray TSettings::MasterHost() const {
     return HostOf(Value(TField::MasterServer).trimmed().toUtf8());
 }
 
+QList<TMasterAddress> TSettings::MasterServers() const {
+    return ParseMasterList(Value(TField::MasterServer).toUtf8(), "28900");
+}
+
 QByteArray TSettings::MasterPort() const {
     return PortOf(Value(TField::MasterServer).trimmed().toUtf8(), "28900");
 }
@@ -167,8 +172,16 @@ QByteArray TSettings::ChatServerPort() const {
 int TSettings::QueriesAtOnce() const {
     bool Ok = false;
     const int Count = Value(TField::QueryParallel).toInt(&Ok);
-    return qBound(TCustomServerList::MinOutstanding, Ok ? Count : 10,
+    return qBound(TCustomServerList::MinOutstanding,
+                  Ok ? Count : TCustomServerList::DefaultOutstanding,
                   TCustomServerList::MaxOutstandingLimit);
+}
+
+int TSettings::QueriesPerSecond() const {
+    bool Ok = false;
+    const int Rate = Value(TField::QueryRate).toInt(&Ok);
+    return qBound(TCustomServerList::MinQueryRate, Ok ? Rate : TCustomServerList::DefaultQueryRate,
+                  TCustomServerList::MaxQueryRate);
 }
 
 TProxyChoice TSettings::ProxyChoice() const {

@@ -83,6 +83,7 @@ enum class TField {
     PlayerModel, // editions with PlayerLook only
     FormLeft,    // where the dialog was last
     FormTop,
+    QueryRate, // queries sent per second in a refresh
     Count
 };
 
@@ -127,11 +128,14 @@ public:
     bool GameExecutableExists() const;
     // The master server field as host and port (port 28900 unless given).
     QByteArray MasterHost() const;
+    // Every master named in the field, each once.
+    QList<TMasterAddress> MasterServers() const;
     QByteArray MasterPort() const;
     // The chat server field as host and port (port 6667 unless given); empty: no chat.
     QByteArray ChatServerHost() const;
     QByteArray ChatServerPort() const;
     int QueriesAtOnce() const;
+    int QueriesPerSecond() const;
     TProxyChoice ProxyChoice() const;
     void ApplySocksProxy(TSocksSettings& Socket) const;
     void ApplyHttpProxy(THttpProxySettings& Client) const;

@@ -121,6 +121,8 @@ void TCustomServer::StartAttempt() {
     if (!QueryTimer) {
         QueryTimer.reset(new QTimer);
         QueryTimer->setSingleShot(true);
+        // A coarse timer may end an attempt 5 % early and throw away a reply still in time.
+        QueryTimer->setTimerType(Qt::PreciseTimer);
         QObject::connect(QueryTimer.get(), &QTimer::timeout, [this] { TimedOut(); });
     }
     QueryTimer->start(Timeout);

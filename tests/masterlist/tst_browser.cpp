@@ -6,6 +6,7 @@
 #include "labmaster.h"
 #include "masterlist/browser.h"
 
+#include <QTcpServer>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -114,6 +115,25 @@ void TestBrowser::refreshReadsSettingsEachTime() {
     QCOMPARE(Other.Connections(), 1);
     QCOMPARE(Master->Connections(), 1);
     QCOMPARE(Shown.Rows.size(), 2);
+
+    // Several masters, one of them down: the lists merge, the one down is named.
+    QTcpServer Closed;
+    QVERIFY(Closed.listen(QHostAddress::LocalHost));
+    const quint16 Down = Closed.serverPort();
+    Closed.close();
+    Settings->SetValue(TField::MasterServer, QString("127.0.0.1:%1, 127.0.0.1:%2;127.0.0.1:%3")
+                                                 .arg(Other.Port())
+                                                 .arg(Down)
+                                                 .arg(Master->Port()));
+    Settings->SetValue(TField::QueryRate, "50");
+    Browser->Refresh();
+    QVERIFY(Wait());
+    QCOMPARE(Browser->List().QueryRate, 50);
+    QCOMPARE(Shown.Rows.size(), 5);
+    QCOMPARE(Queries(), 5 + 2 + 5);
+    QVERIFY(Shown.Statuses.contains(
+        QString("Master server 127.0.0.1:%1: Connection refused").arg(Down)));
+    QCOMPARE(Shown.Statuses.last(), QString("Updates Complete"));
 }
 
 void TestBrowser::secondRefreshAborts() {

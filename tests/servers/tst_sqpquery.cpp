@@ -79,6 +79,8 @@ private slots:
     void multiDatagramReply();
     void pingMeasuresRoundTrip();
     void silentServerTwoAttempts();
+    void attemptTiming_data();
+    void attemptTiming();
     void answersOnlySecondAttempt();
     void incompleteReplies_data();
     void incompleteReplies();
@@ -183,6 +185,46 @@ void TestSQPQuery::silentServerTwoAttempts() {
     MarkNotResponding(*S);
     QCOMPARE(S->Ping, 9999);
     QCOMPARE(S->ServerName, QByteArray("NOT RESPONDING "));
+}
+
+void TestSQPQuery::attemptTiming_data() {
+    // One attempt of the real 2000 ms: it ends on time, and a late reply inside it counts.
+    QTest::addColumn<int>("delay"); // -1: silent
+    QTest::addColumn<bool>("responded");
+    QTest::newRow("silent") << -1 << false;
+    QTest::newRow("reply at 1950 ms") << 1950 << true;
+}
+
+void TestSQPQuery::attemptTiming() {
+    QFETCH(int, delay);
+    QFETCH(bool, responded);
+    TLabServerConfig Config = AlphaConfig();
+    Config.Silent = delay < 0;
+    Config.DelayMs = qMax(0, delay);
+    TLabGameServer Lab(Config);
+    QVERIFY(Lab.Listen());
+    auto S = RecordFor(Lab.Port());
+    S->MaxRetries = 0;
+    TQueryRun Run;
+    // A real event loop: the waits of QTRY would show in the timing.
+    QEventLoop Loop;
+    Run.Start(*S);
+    QTimer Poll;
+    connect(&Poll, &QTimer::timeout, &Loop, [&] {
+        if (Run.Calls) Loop.quit();
+    });
+    Poll.start(1);
+    QTimer::singleShot(4000, &Loop, &QEventLoop::quit);
+    Loop.exec();
+    QCOMPARE(Run.Calls, 1);
+    QCOMPARE(S->Responded, responded);
+    const qint64 Expected = responded ? delay : S->Timeout;
+    // Never early; late only by a loaded machine's scheduling.
+    QVERIFY2(Run.ElapsedMs >= Expected - 1 && Run.ElapsedMs <= Expected + 15,
+             qPrintable(QString::number(Run.ElapsedMs)));
+    if (responded)
+        QVERIFY2(S->Ping >= delay - 1 && S->Ping <= delay + 15,
+                 qPrintable(QString::number(S->Ping)));
 }
 
 void TestSQPQuery::answersOnlySecondAttempt() {

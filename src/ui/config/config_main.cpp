@@ -117,6 +117,9 @@ void Tconfig_form::BuildGeneralTab() {
     queryparallel->setRange(TCustomServerList::MinOutstanding,
                             TCustomServerList::MaxOutstandingLimit);
     queryparallel->setToolTip("More servers at once refresh a large list faster on a fast link");
+    queryrate = Named(new QSpinBox, "queryrate");
+    queryrate->setRange(TCustomServerList::MinQueryRate, TCustomServerList::MaxQueryRate);
+    queryrate->setToolTip("Queries sent each second while refreshing; lower it on a slow link");
     disablebanners = Named(new QCheckBox("Disable Banners"), "disablebanners");
     connect(disablebanners, &QCheckBox::clicked, this,
             [this](bool On) { FireEvent(OnBannersDisabled, On); });
@@ -148,6 +151,7 @@ void Tconfig_form::BuildGeneralTab() {
     Form->addRow("Nickname:", nick);
     Form->addRow("Master server:", masterserver);
     Form->addRow("Servers queried at once:", Row({queryparallel}));
+    Form->addRow("Queries per second:", Row({queryrate}));
     Form->addRow(speedlabel, speedbox);
     Form->addRow(realnamelabel, realname);
     auto* Layout = new QVBoxLayout(generaltab);
@@ -314,6 +318,7 @@ void Tconfig_form::RegisterStoredFields() {
         {program_dir, TField::ProgramDir},
         {masterserver, TField::MasterServer},
         {queryparallel, TField::QueryParallel},
+        {queryrate, TField::QueryRate},
         {chatconnect, TField::ChatConnect},
         {hidejoins, TField::HideJoins},
         {useproxies, TField::UseProxies},

@@ -78,6 +78,7 @@ public:
     QLineEdit* nick;
     QLineEdit* masterserver;
     QSpinBox* queryparallel;
+    QSpinBox* queryrate;
     QCheckBox* disablebanners;
     QCheckBox* use_taskbar;
     QLabel* speedlabel;
