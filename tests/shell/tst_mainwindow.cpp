@@ -3,6 +3,7 @@
 #include "ui/shell/filterbar.h"
 #include "ui/widgets/dockarea.h"
 
+#include <QCheckBox>
 #include <QClipboard>
 #include <QHeaderView>
 #include <QLabel>
@@ -18,6 +19,13 @@ QList<TLabServerConfig> Servers(int Count, int DelayMs = 0) {
     for (TLabServerConfig& C : Configs)
         C.DelayMs = DelayMs;
     return Configs;
+}
+
+QList<TLabPlayer> Named(const QList<QByteArray>& Names) {
+    QList<TLabPlayer> Players(Names.size());
+    for (qsizetype I = 0; I < Names.size(); ++I)
+        Players[I].Name = Names[I];
+    return Players;
 }
 
 QStringList ColumnTexts(const TServerListModel& Model, int Column) {
@@ -317,7 +325,7 @@ void TestMainWindow::filterNarrowsTheList_data() {
     const QStringList All{"Alpha Arena", "Beta [CTF]", "Echo", "Gamma.*", "NOT RESPONDING"};
     QTest::newRow("off") << "" << false << false << false << 0 << All;
     QTest::newRow("player") << "BOB" << false << false << false << 0 << QStringList{"Alpha Arena"};
-    QTest::newRow("player behind control codes")
+    QTest::newRow("player with control codes")
         << "zed" << false << false << false << 0 << QStringList{"Gamma.*"};
     QTest::newRow("regex characters literal")
         << ".*" << false << false << false << 0 << QStringList{"Gamma.*"};
@@ -345,17 +353,18 @@ void TestMainWindow::filterNarrowsTheList() {
         C[0].HostName = "Alpha Arena";
         C[0].MapName = "DM-Deck16";
         C[0].GameType = "DeathMatch";
-        C[0].Players = {{"Bob"}};
+        C[0].Players = Named({"Bob"});
         C[1].HostName = "Beta [CTF]";
         C[1].MapName = "CTF-Face";
         C[1].GameType = "CTF";
         C[2].HostName = "Gamma.*";
         C[2].MaxPlayers = 2;
-        C[2].Players = {{"\x03\x1b[31mZed\x01"}, {"Ann"}};
+        // A value ends at its first control byte: the name arrives as "Zed".
+        C[2].Players = Named({"Zed\x07\x1b[31mRed", "Ann"});
         C[3].Silent = true;
         C[4].HostName = "Echo";
         C[4].DelayMs = 200;
-        C[4].Players = {{QByteArray(494, 'x') + "Needle"}, {"Mia"}};
+        C[4].Players = Named({QByteArray(494, 'x') + "Needle", "Mia"});
         FilterLab = std::make_unique<TMainWindowFixture>();
         QVERIFY(FilterLab->Start(C));
         QVERIFY(FilterLab->Refresh());
@@ -388,9 +397,9 @@ void TestMainWindow::filterNarrowsTheList() {
 void TestMainWindow::playerSearchComesFirst() {
     QList<TLabServerConfig> C(3);
     C[0].HostName = "Crowd";
-    C[0].Players = {{"Ann"}, {"Bob"}, {"Zed"}, {"Mia"}, {"Zed Two"}};
+    C[0].Players = Named({"Ann", "Bob", "Zed", "Mia", "Zed Two"});
     C[1].HostName = "Quiet";
-    C[1].Players = {{"Ann"}};
+    C[1].Players = Named({"Ann"});
     C[2].HostName = "Lonely";
     TMainWindowFixture F;
     QVERIFY(F.Start(C));
