@@ -73,22 +73,34 @@ void AddPlayers(std::vector<TServerRef>& Records) {
     }
 }
 
+struct TPaintCount : QObject {
+    int Count = 0;
+    bool eventFilter(QObject*, QEvent* Event) override {
+        Count += Event->type() == QEvent::Paint;
+        return false;
+    }
+};
+
 // Each keystroke of Keys (backspace as '\b'), timed from the key to the painted view.
 void TimeKeystrokes(Tsc_form& Main, const QString& Keys) {
     QLineEdit* Box = Main.filterbar->filtertext;
     QElapsedTimer Clock;
     double Worst = 0, Sum = 0;
+    TPaintCount Paints;
+    Main.serverview->viewport()->installEventFilter(&Paints);
     for (const QChar Key : Keys) {
         Clock.start();
         if (Key == u'\b')
             Box->backspace();
         else
             Box->insert(Key);
+        // The narrowed view is laid out and painted by the events the keystroke leaves.
         QApplication::processEvents();
-        Main.serverview->viewport()->repaint();
+        QApplication::processEvents();
         const double Ms = Clock.nsecsElapsed() / 1e6;
         Worst = std::max(Worst, Ms);
         Sum += Ms;
+        if (!std::exchange(Paints.Count, 0)) std::printf("  (no paint after this keystroke)\n");
         std::printf("  \"%s\": %d of %d rows shown, %.2f ms\n", qPrintable(Box->text()),
                     Main.serverview->ListModel()->rowCount(),
                     Main.serverview->ListModel()->TotalCount(), Ms);

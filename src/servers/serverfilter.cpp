@@ -6,12 +6,17 @@ namespace {
 QString Folded(const QByteArray& Bytes) {
     return DisplayText(Bytes).toCaseFolded();
 }
+
+QString WithoutControls(QString Text) {
+    Text.removeIf([](QChar C) { return C.unicode() < 0x20; });
+    return Text;
+}
 } // namespace
 
 TServerFilter::TServerFilter(const TServerFilterState& State) : St(State) {
     St.Text = St.Text.left(MaxTextLength);
     St.MaxPing = qMax(0, St.MaxPing);
-    Needle = St.Text.trimmed().toCaseFolded();
+    Needle = WithoutControls(St.Text).trimmed().toCaseFolded();
 }
 
 bool TServerFilter::Active() const {
@@ -19,16 +24,15 @@ bool TServerFilter::Active() const {
 }
 
 TServerFilterKeys TServerFilter::KeysOf(const TCustomServer& Server) {
-    TServerFilterKeys Keys;
-    Keys.Name = Folded(Server.ServerName);
-    const auto* Game = dynamic_cast<const TGameServer*>(&Server);
-    if (!Game) return Keys;
-    Keys.Map = Folded(Game->MapName);
-    Keys.GameType = Folded(Game->GameType);
-    Keys.Players.reserve(qsizetype(Game->Players.size()));
-    for (const auto& P : Game->Players)
-        Keys.Players << Folded(P->Name);
-    return Keys;
+    QString Text = DisplayText(Server.ServerName);
+    if (const auto* Game = dynamic_cast<const TGameServer*>(&Server)) {
+        Text += u'\n' + DisplayText(Game->MapName) + u'\n' + DisplayText(Game->GameType);
+        for (const auto& P : Game->Players)
+            Text += u'\n' + DisplayText(P->Name);
+    }
+    Text = std::move(Text).toCaseFolded();
+    Text.squeeze();
+    return {Text};
 }
 
 bool TServerFilter::Passes(const TCustomServer& Server, const TServerFilterKeys& Keys) const {
@@ -38,11 +42,7 @@ bool TServerFilter::Passes(const TCustomServer& Server, const TServerFilterKeys&
     if (St.HideNotResponding && !Server.Responded) return false;
     if (St.MaxPing > 0 && Server.Ping > St.MaxPing) return false;
     if (Needle.isEmpty()) return true;
-    if (Keys.Name.contains(Needle) || Keys.Map.contains(Needle) || Keys.GameType.contains(Needle))
-        return true;
-    for (const QString& Player : Keys.Players)
-        if (Player.contains(Needle)) return true;
-    return false;
+    return Keys.Text.contains(Needle);
 }
 
 bool TServerFilter::MatchesPlayer(const QByteArray& Name) const {

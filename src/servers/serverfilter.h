@@ -17,10 +17,11 @@ struct TServerFilterState {
     bool operator==(const TServerFilterState&) const = default;
 };
 
-// A record's texts as the filter compares them: decoded once and case-folded.
+// A record's texts as the filter compares them: name, map, game type and player names, decoded
+// and case-folded once, one per line (the filter text never holds a line break, so a match never
+// spans two of them).
 struct TServerFilterKeys {
-    QString Name, Map, GameType;
-    QStringList Players;
+    QString Text;
 };
 
 class TServerFilter {
