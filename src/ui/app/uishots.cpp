@@ -20,6 +20,7 @@
 #include "ui/config/morrowconfig_main.h"
 #include "ui/news/motd_main.h"
 #include "ui/shell/filterbar.h"
+#include "ui/shell/info_main.h"
 #include "ui/shell/scmorrow_main.h"
 #include "ui/shell/serverview.h"
 #include "ui/shell/splash_main.h"
@@ -75,7 +76,8 @@ void Wait(int Ms, const std::function<bool()>& Done) {
 
 // The list narrowed by the filter bar to the servers of the selected server's last player, who
 // comes first in the players pane; the bar is put away again afterwards.
-int ShootFilter(Tsc_form& Main, const QString& Folder) {
+int ShootFilter(TProgramWindows& Windows, const QString& Folder) {
+    Tsc_form& Main = *Windows.Main;
     TServerListModel* Model = Main.serverview->ListModel();
     const auto* Game =
         dynamic_cast<const TGameServer*>(Model->ServerAt(Main.serverview->currentIndex().row()));
@@ -88,6 +90,7 @@ int ShootFilter(Tsc_form& Main, const QString& Folder) {
         Main.serverview->clearSelection();
         Main.serverview->setCurrentIndex(Model->index(Row, 0));
     }
+    Main.pages->Activate(Windows.Info);
     const int Written = Save(&Main, Folder, "main-filter");
     Main.filterbar->SetState({});
     Main.ShowFilter->trigger();
@@ -151,7 +154,7 @@ int ShootProgram(const QString& Folder, const QString& Master, const QString& Ch
             break;
         }
     Written += Save(&Main, Folder, "main");
-    Written += ShootFilter(Main, Folder);
+    Written += ShootFilter(Windows, Folder);
     // The News page, once the message service has answered.
     if (Windows.News && !Windows.News->motd_text->document()->isEmpty()) {
         Main.pages->Activate(Windows.News);

@@ -252,6 +252,7 @@ void Tsc_form::BuildActions() {
     ShowFilter =
         new QAction(style()->standardIcon(QStyle::SP_FileDialogContentsView), "&Show Filter", this);
     ShowFilter->setObjectName("ShowFilter");
+    ShowFilter->setIconText("Filter");
     ShowFilter->setCheckable(true);
     ShowFilter->setShortcut(QKeySequence("Ctrl+F"));
     ShowFilter->setShortcutContext(Qt::WindowShortcut);
@@ -271,7 +272,6 @@ void Tsc_form::BuildFilter() {
     filter_butt->setAutoRaise(true);
     filter_butt->setToolButtonStyle(Qt::ToolButtonTextOnly);
     filter_butt->setDefaultAction(ShowFilter);
-    filter_butt->setText("Filter");
     filter_butt->setToolTip("Show or hide the filter bar (Ctrl+F)");
     statusBar()->insertWidget(0, filter_butt);
     statusBar()->insertWidget(3, filtercount);
