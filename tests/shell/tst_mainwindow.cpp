@@ -331,8 +331,6 @@ void TestMainWindow::filterNarrowsTheList_data() {
         << ".*" << false << false << false << 0 << QStringList{"Gamma.*"};
     QTest::newRow("end of a 500-character name")
         << "needle" << false << false << false << 0 << QStringList{"Echo"};
-    QTest::newRow("game type") << "ctf" << false << false << false << 0
-                               << QStringList{"Beta [CTF]"};
     QTest::newRow("empty and full")
         << "" << true << true << false << 0 << QStringList{"Alpha Arena", "Echo"};
     QTest::newRow("silent and distant") << "" << false << false << true << 100
