@@ -4,6 +4,7 @@
 #include "config/settingsstore.h"
 #include "net/WSockets.h"
 #include "net/netutils.h"
+#include "servers/serverfilter.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -257,4 +258,43 @@ void TSettings::LoadSkin() {
 
 void TSettings::LoadSkin(QString Name) {
     SkinDirectory = ::LoadSkin(Name, Colors);
+}
+
+// ---- the server list's filter ---------------------------------------------------------------
+
+namespace {
+const QString FilterTextName = "filter_Text", FilterEmptyName = "filter_HideEmpty",
+              FilterFullName = "filter_HideFull", FilterSilentName = "filter_HideNotResponding",
+              FilterPingName = "filter_MaxPing", FilterBarName = "filterbar_Visible";
+QString TrueFalse(bool On) {
+    return On ? QStringLiteral("True") : QStringLiteral("False");
+}
+} // namespace
+
+TServerFilterState TSettings::ListFilter() const {
+    TServerFilterState State;
+    State.Text = Stored(FilterTextName).left(TServerFilter::MaxTextLength);
+    State.HideEmpty = Stored(FilterEmptyName) == QLatin1String("True");
+    State.HideFull = Stored(FilterFullName) == QLatin1String("True");
+    State.HideNotResponding = Stored(FilterSilentName) == QLatin1String("True");
+    State.MaxPing = qBound(0, Stored(FilterPingName).toInt(), 9999);
+    return State;
+}
+
+void TSettings::SetListFilter(const TServerFilterState& State) {
+    const QString Key = DirectKey();
+    Reg->WriteString(Key, FilterTextName, State.Text);
+    Reg->WriteString(Key, FilterEmptyName, TrueFalse(State.HideEmpty));
+    Reg->WriteString(Key, FilterFullName, TrueFalse(State.HideFull));
+    Reg->WriteString(Key, FilterSilentName, TrueFalse(State.HideNotResponding));
+    Reg->WriteString(Key, FilterPingName, QString::number(State.MaxPing));
+    Reg->Flush();
+}
+
+bool TSettings::FilterBarShown() const {
+    return Stored(FilterBarName) == QLatin1String("True");
+}
+
+void TSettings::SetFilterBarShown(bool Shown) {
+    Store(FilterBarName, TrueFalse(Shown));
 }

@@ -99,6 +99,8 @@ inline QString FieldName(TField Field) {
     return QLatin1String(FieldSchema()[size_t(Field)].Name);
 }
 
+struct TServerFilterState;
+
 class TSettings {
 public:
     // Registry: the store to use; the user's registry.ini when null.
@@ -167,6 +169,12 @@ public:
     void LoadSkin(QString Name);
     QString SkinDirectory;
     TSkinColors Colors;
+
+    // The server list's filter bar, stored directly under the edition's key.
+    TServerFilterState ListFilter() const;
+    void SetListFilter(const TServerFilterState& State);
+    bool FilterBarShown() const;
+    void SetFilterBarShown(bool Shown);
 
     std::function<void()> OnLinksLoaded; // the link table changed
     std::function<void()> OnSaved;       // fields may have changed

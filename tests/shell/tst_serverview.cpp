@@ -58,6 +58,7 @@ private slots:
     void headerSorts_data();
     void headerSorts();
     void takeAllAndClear();
+    void filterHidesRowsInPlace();
     void favoriteColor_data();
     void favoriteColor();
     void layoutRoundTrip_data();
@@ -220,6 +221,40 @@ void TestServerView::takeAllAndClear() {
     QVERIFY(!Watch.expired());
     Model.Clear();
     QVERIFY(Watch.expired());
+}
+
+// Filtered rows keep their records: arrivals and changes come and go in list order, the
+// selection follows its records, and everything listed is handed back.
+void TestServerView::filterHidesRowsInPlace() {
+    TServerView View;
+    Fill(View);
+    TServerListModel& Model = *View.ListModel();
+    const QList<TServerRef> All{Model.Server(0), Model.Server(1), Model.Server(2), Model.Server(3)};
+    for (int Row : {1, 3})
+        View.selectionModel()->select(Model.index(Row, 0),
+                                      QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    Model.SetFilter(TServerFilter({"ARENA"}));
+    QCOMPARE(Names(Model), (QStringList{"alpha", "Charlie"}));
+    QCOMPARE(Model.TotalCount(), 4);
+    QCOMPARE(View.selectionModel()->selectedRows().size(), 1);
+    QCOMPARE(View.selectionModel()->selectedRows().first().row(), Model.RowOf(All[1].get()));
+
+    Model.Append(Record("echo", 30, 1, 8, "Arena Two"));
+    Model.Append(Record("foxtrot", 30, 1, 8, "dm1"));
+    QCOMPARE(Names(Model), (QStringList{"alpha", "Charlie", "echo"}));
+    static_cast<TGameServer&>(*All[0]).MapName = "Arena";
+    QCOMPARE(Model.Append(All[0]), 0);
+    static_cast<TGameServer&>(*All[1]).MapName = "dm2";
+    Model.Refresh(1);
+    QCOMPARE(Names(Model), (QStringList{"delta", "Charlie", "echo"}));
+    QCOMPARE(Model.RowOf(All[1].get()), -1);
+    QVERIFY(!View.selectionModel()->hasSelection());
+
+    Model.sort(0, Qt::AscendingOrder);
+    QCOMPARE(Names(Model), (QStringList{"Charlie", "delta", "echo"}));
+    Model.SetFilter(TServerFilter());
+    QCOMPARE(Names(Model), (QStringList{"alpha", "Bravo", "Charlie", "delta", "echo", "foxtrot"}));
+    QCOMPARE(Model.TakeAll().size(), 6);
 }
 
 void TestServerView::favoriteColor_data() {

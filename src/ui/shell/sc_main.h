@@ -25,6 +25,7 @@ class QToolButton;
 class TBrowser;
 class TBannerFetcher;
 class TDockArea;
+class TFilterBar;
 class THttpClient;
 class TNewsTicker;
 class TServerView;
@@ -70,6 +71,9 @@ public:
     void FindExecute();
     void FindDialog1Find();
     void SaveFavorites();
+    // The filter bar: shown, it narrows the list to what it asks for; hidden, it hides nothing.
+    void ShowFilterExecute();
+    void filterbarChange();
 
     // Banners and the news ticker: the core's fetch loops, and the timers and clients they run
     // (named as the controls they replace).
@@ -119,6 +123,9 @@ public:
     QLabel* statuslabel;
     TNewsTicker* newsticker;
     QLabel* statuspanel3;
+    TFilterBar* filterbar;
+    QLabel* filtercount; // "Showing N of M servers" while the filter hides some
+    QToolButton* filter_butt;
     QSystemTrayIcon* RxTrayIcon1;
     QTimer* bannertimer = nullptr;
     THttpClient* bannerclient = nullptr;
@@ -132,6 +139,7 @@ public:
     QAction* CopytoClipboard;
     QAction* Find;
     QAction* AutosizeColumns1;
+    QAction* ShowFilter;
     QDialog* FindDialog1 = nullptr;
     QLineEdit* FindText = nullptr;
     QRadioButton* FindDown = nullptr;
@@ -162,6 +170,8 @@ private:
     void ShowBanner(const TBannerImage& Picture);
     void HideBanner();
     void bannerFrameTimer();
+    void BuildFilter();
+    void UpdateFilterCount();
     QToolButton* GlyphButton(const char* Name, const QString& Tip);
     bool Shown = false;
     bool Destroyed = false;
