@@ -140,6 +140,13 @@ public:
     QString Stored(const QString& Name) const;
     void Store(const QString& Name, const QString& Value); // written through at once
 
+    // Buddies (one name a line) and the favourites watch, stored directly as "buddies",
+    // "watchfavorites" ("True"/"False", off unless stored) and "watchminutes".
+    QString BuddyList() const { return Stored(QStringLiteral("buddies")); }
+    bool WatchFavorites() const;
+    int WatchMinutes() const;
+    void SetBuddies(const QString& Lines, bool Watch, int Minutes);
+
     // The message service: the edition's values unless "motdhost", "motdport" and "motdurl"
     // are stored (a deployment or a test points elsewhere).
     QByteArray MotdHost() const;
