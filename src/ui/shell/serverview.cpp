@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QHeaderView>
+#include <QIcon>
 #include <QPainter>
 #include <QPainterPath>
 #include <QResizeEvent>
@@ -72,7 +73,35 @@ void TServerListModel::ReadTexts(TRow& Row) const {
     Row.Server->GetColumnTexts(Strings);
     for (int I = 0; I < ColumnSlots; ++I)
         Row.Texts[I] = I < Strings.size() ? DisplayText(Strings[I]) : QString();
+    Row.Buddies = BuddiesOn ? BuddiesOn(*Row.Server) : QStringList();
 }
+
+void TServerListModel::Replace(int Row, const TServerRef& Server) {
+    if (Row < 0 || Row >= int(Rows.size())) return;
+    RowIndex.remove(Rows[Row].Server.get());
+    Rows[Row].Server = Server;
+    RowIndex.insert(Server.get(), Row);
+    Refresh(Row);
+}
+
+void TServerListModel::RereadAll() {
+    for (TRow& Row : Rows)
+        ReadTexts(Row);
+    if (!Rows.empty()) emit dataChanged(index(0, 0), index(int(Rows.size()) - 1, ColumnSlots - 1));
+}
+
+namespace {
+QIcon BuddyMarker() {
+    QPixmap Picture(12, 12);
+    Picture.fill(Qt::transparent);
+    QPainter Painter(&Picture);
+    Painter.setRenderHint(QPainter::Antialiasing);
+    Painter.setPen(QColor(0x80, 0x40, 0x00));
+    Painter.setBrush(QColor(0xff, 0x99, 0x00));
+    Painter.drawEllipse(1, 1, 10, 10);
+    return QIcon(Picture);
+}
+} // namespace
 
 int TServerListModel::Append(const TServerRef& Server) {
     if (!Server) return -1;
@@ -81,7 +110,7 @@ int TServerListModel::Append(const TServerRef& Server) {
         return Listed;
     }
     const int Row = int(Rows.size());
-    TRow Entry{Server, {}};
+    TRow Entry{Server, {}, {}};
     ReadTexts(Entry);
     beginInsertRows({}, Row, Row);
     Rows.push_back(std::move(Entry));
@@ -147,6 +176,12 @@ QVariant TServerListModel::data(const QModelIndex& Index, int Role) const {
     const TRow& Row = Rows[Index.row()];
     if (Role == Qt::DisplayRole) return Row.Texts[Index.column()];
     if (Role == Qt::UserRole) return QVariant::fromValue(Row.Server.get());
+    if (Row.Buddies.isEmpty()) return {};
+    if (Role == Qt::ToolTipRole) return "Buddies: " + Row.Buddies.join(", ");
+    if (Role == Qt::DecorationRole && Index.column() == 0) {
+        static const QIcon Marker = BuddyMarker();
+        return Marker;
+    }
     return {};
 }
 
