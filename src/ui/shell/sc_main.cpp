@@ -393,7 +393,8 @@ void Tsc_form::ClearServerView() {
 void Tsc_form::ServerUpdated(const TServerRef& Server) {
     TServerListModel* Model = serverview->ListModel();
     const int Row = Browser->UpdateExisting ? Model->RowOf(Server.get()) : -1;
-    Buddies->Report(Server);
+    // Rows shown again from the kept list are old news for the buddies.
+    if (Browser->Updating) Buddies->Report(Server);
     if (Row < 0)
         Model->Append(Server);
     else
