@@ -298,3 +298,21 @@ bool TSettings::FilterBarShown() const {
 void TSettings::SetFilterBarShown(bool Shown) {
     Store(FilterBarName, TrueFalse(Shown));
 }
+
+bool TSettings::WatchFavorites() const {
+    return Stored(QStringLiteral("watchfavorites")) == QLatin1String("True");
+}
+
+int TSettings::WatchMinutes() const {
+    bool Ok = false;
+    const int Minutes = Stored(QStringLiteral("watchminutes")).toInt(&Ok);
+    return Ok && Minutes > 0 ? qMin(Minutes, 1440) : 5;
+}
+
+void TSettings::SetBuddies(const QString& Lines, bool Watch, int Minutes) {
+    // No one keeps more friends than this; a pasted file stays within reason.
+    Store(QStringLiteral("buddies"), Lines.left(256 * 1024));
+    Store(QStringLiteral("watchfavorites"),
+          Watch ? QStringLiteral("True") : QStringLiteral("False"));
+    Store(QStringLiteral("watchminutes"), QString::number(qBound(1, Minutes, 1440)));
+}

@@ -151,6 +151,13 @@ public:
     // banner interval. A name read there is added here too.
     static const QSet<QString>& DirectNamesRead();
 
+    // Buddies (one name a line) and the favourites watch, stored directly as "buddies",
+    // "watchfavorites" ("True"/"False", off unless stored) and "watchminutes".
+    QString BuddyList() const { return Stored(QStringLiteral("buddies")); }
+    bool WatchFavorites() const;
+    int WatchMinutes() const;
+    void SetBuddies(const QString& Lines, bool Watch, int Minutes);
+
     // The message service: the edition's values unless "motdhost", "motdport" and "motdurl"
     // are stored (a deployment or a test points elsewhere).
     QByteArray MotdHost() const;

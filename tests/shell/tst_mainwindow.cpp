@@ -1,4 +1,5 @@
 // The main window driven offscreen against a lab master and lab game servers.
+#include "config/settings.h"
 #include "mainwindowfixture.h"
 #include "ui/shell/filterbar.h"
 #include "ui/widgets/dockarea.h"
@@ -54,6 +55,7 @@ private slots:
     void filterNarrowsTheList_data();
     void filterNarrowsTheList();
     void playerSearchComesFirst();
+    void buddiesAfterRefresh();
     void cleanupTestCase() { FilterLab.reset(); }
 
 private:
@@ -441,6 +443,21 @@ void TestMainWindow::playerSearchComesFirst() {
     F.Main->ShowFilter->trigger();
     QCOMPARE(F.Model()->rowCount(), 3);
     QVERIFY(!F.Main->filtercount->isVisible());
+}
+
+void TestMainWindow::buddiesAfterRefresh() {
+    TMainWindowFixture F;
+    QList<TLabServerConfig> Configs = Servers(3);
+    Configs[0].Players = {TLabPlayer{}};
+    Configs[0].Players[0].Name = "Wren";
+    QVERIFY(F.Start(Configs));
+    F.Windows->Settings->SetBuddies("wren\n", false, 5);
+    F.Main->ApplyBuddies();
+    QVERIFY(F.Refresh());
+    QCOMPARE(F.Main->statuslabel->text(), QString("Updates Complete - Buddies online: Wren"));
+    const int Row = F.RowNamed(Configs[0].HostName);
+    QCOMPARE(F.Model()->data(F.Model()->index(Row, 0), Qt::ToolTipRole).toString(),
+             QString("Buddies: Wren"));
 }
 
 QTEST_MAIN(TestMainWindow)

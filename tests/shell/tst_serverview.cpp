@@ -63,6 +63,7 @@ private slots:
     void favoriteColor();
     void layoutRoundTrip_data();
     void layoutRoundTrip();
+    void buddyMarkerAndReplace();
 };
 
 void TestServerView::compare_data() {
@@ -350,6 +351,41 @@ void TestServerView::layoutRoundTrip() {
     View.show();
     QVERIFY(QTest::qWaitForWindowExposed(&View));
     QCOMPARE(View.header()->length(), View.viewport()->width());
+}
+
+void TestServerView::buddyMarkerAndReplace() {
+    TServerView View;
+    TServerListModel& Model = *View.ListModel();
+    QStringList Buddies{"Wren", "Ann"};
+    Model.BuddiesOn = [&](const TCustomServer& S) {
+        return S.ServerName == "alpha" ? Buddies : QStringList();
+    };
+    Fill(View);
+    const auto Tip = [&](int Row, int Column) {
+        return Model.data(Model.index(Row, Column), Qt::ToolTipRole).toString();
+    };
+    const auto Marked = [&](int Row, int Column) {
+        return !Model.data(Model.index(Row, Column), Qt::DecorationRole).isNull();
+    };
+    QCOMPARE(Tip(1, 0), QString("Buddies: Wren, Ann"));
+    QCOMPARE(Tip(1, 3), QString("Buddies: Wren, Ann"));
+    QVERIFY(Marked(1, 0) && !Marked(1, 1) && !Marked(0, 0));
+    QCOMPARE(Tip(0, 0), QString());
+
+    // The list changed: rows are read again.
+    Buddies.clear();
+    Model.RereadAll();
+    QVERIFY(!Marked(1, 0));
+    QCOMPARE(Tip(1, 0), QString());
+
+    // A fresher record takes the row's place: same row, new texts, the old record unknown.
+    const TServerRef Old = Model.Server(1);
+    const TServerRef Fresh = Record("alpha", 55, 16, 16, "arena");
+    Model.Replace(1, Fresh);
+    QCOMPARE(Model.Server(1), Fresh);
+    QCOMPARE(Model.RowOf(Fresh.get()), 1);
+    QCOMPARE(Model.RowOf(Old.get()), -1);
+    QCOMPARE(Model.Text(1, Model.PingColumn), QString("55"));
 }
 
 QTEST_MAIN(TestServerView)

@@ -15,6 +15,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
@@ -64,6 +65,7 @@ Tconfig_form::Tconfig_form(TSettings& Settings, QWidget* Parent)
     configpages->setUsesScrollButtons(false);
     BuildGeneralTab();
     BuildChatTab();
+    BuildBuddiesTab();
     BuildProxyTab();
     gametab = Named(new QWidget, "gametab");
     configpages->addTab(gametab, "Game Config");
@@ -182,6 +184,28 @@ void Tconfig_form::BuildChatTab() {
     Layout->addLayout(Form);
     Layout->addStretch();
     configpages->addTab(chattab, "Chat");
+}
+
+void Tconfig_form::BuildBuddiesTab() {
+    buddiestab = Named(new QWidget, "buddiestab");
+    buddylist = Named(new QPlainTextEdit, "buddylist");
+    buddylist->setToolTip("Player names, one a line; case does not matter");
+    buddylist->setLineWrapMode(QPlainTextEdit::NoWrap);
+    watchfavorites = Named(new QCheckBox("Watch favourites every"), "watchfavorites");
+    watchfavorites->setToolTip("Ask the favourite servers again in the background, to tell when "
+                               "a buddy joins one");
+    watchminutes = Named(new QSpinBox, "watchminutes");
+    watchminutes->setRange(1, 1440);
+    watchminutes->setSuffix(" min");
+    auto* Watch = new QHBoxLayout;
+    Watch->addWidget(watchfavorites);
+    Watch->addWidget(watchminutes);
+    Watch->addStretch();
+    auto* Layout = new QVBoxLayout(buddiestab);
+    Layout->addWidget(new QLabel("Buddies (one name a line):"));
+    Layout->addWidget(buddylist, 1);
+    Layout->addLayout(Watch);
+    configpages->addTab(buddiestab, "Buddies");
 }
 
 void Tconfig_form::BuildProxyTab() {
@@ -366,10 +390,15 @@ bool Tconfig_form::CheckGameFolder() {
 
 void Tconfig_form::RestoreSettings() {
     Storage.Restore(Settings);
+    buddylist->setPlainText(Settings.BuddyList());
+    watchfavorites->setChecked(Settings.WatchFavorites());
+    watchminutes->setValue(Settings.WatchMinutes());
 }
 
 void Tconfig_form::SaveSettings() {
     Storage.Save(Settings);
+    Settings.SetBuddies(buddylist->toPlainText(), watchfavorites->isChecked(),
+                        watchminutes->value());
     Settings.Save();
 }
 

@@ -3,6 +3,9 @@
 #include "config/paths.h"
 #include "config/settings.h"
 #include "masterlist/browser.h"
+#include "masterlist/buddies.h"
+#include "masterlist/favoriteswatch.h"
+#include "masterlist/slotwatch.h"
 #include "net/http.h"
 #include "net/netutils.h"
 #include "portal/portalfetcher.h"
@@ -294,6 +297,7 @@ void Tsc_form::FormCreate() {
     RestoreTick = StartTick;
     Browser = std::make_unique<TBrowser>(Settings);
     ConnectBrowser();
+    BuildBuddies();
     serverview->RestoreLayout(Settings.Registry(), ListLayoutKey);
     filterbar->SetState(Settings.ListFilter());
     ShowFilter->setChecked(Settings.FilterBarShown());
@@ -434,6 +438,8 @@ void Tsc_form::ClearServerView() {
 void Tsc_form::ServerUpdated(const TServerRef& Server) {
     TServerListModel* Model = serverview->ListModel();
     const int Row = Browser->UpdateExisting ? Model->RowOf(Server.get()) : -1;
+    // Rows shown again from the kept list are old news for the buddies.
+    if (Browser->Updating) Buddies->Report(Server);
     if (Row < 0)
         Model->Append(Server);
     else
@@ -452,6 +458,7 @@ void Tsc_form::ListStatus(int Percent, const QString& Text) {
 
 void Tsc_form::ListUpdatesComplete() {
     refresh_butt->setChecked(false);
+    ShowBuddiesFound();
     if (Browser->UpdateExisting) return;
     serverview->SortNow();
     const QModelIndex Current = serverview->currentIndex();
@@ -483,6 +490,7 @@ void Tsc_form::UpdateActionStates() {
     for (QAction* A :
          {Launch, AddtoFavorites, RemoveFromFavorites, RefreshSelected, CopytoClipboard, Find})
         A->setEnabled(Any);
+    JoinWhenFree->setEnabled(Selected.size() == 1 && TSlotWatch::IsFull(*Selected.first()));
     AddtoFavorites->setEnabled(false);
     RemoveFromFavorites->setEnabled(false);
     for (const TServerRef& S : Selected) {
@@ -499,6 +507,7 @@ void Tsc_form::LaunchExecute() {
         QMessageBox::information(this, windowTitle(), "You must select a server to launch");
         return;
     }
+    if (OfferJoinWhenFree(Selected.first())) return;
     const QString Error = Launcher.Launch(*Selected.first());
     if (!Error.isEmpty()) QMessageBox::critical(this, "Error", Error);
 }
@@ -648,6 +657,7 @@ void Tsc_form::fav_buttClick() {
 
 void Tsc_form::configure_buttClick() {
     if (OnConfigure) OnConfigure();
+    ApplyBuddies();
 }
 
 void Tsc_form::help_buttClick() {

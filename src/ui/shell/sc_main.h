@@ -23,6 +23,9 @@ class QSystemTrayIcon;
 class QTimer;
 class QToolButton;
 class TBrowser;
+class TBuddies;
+class TFavoritesWatch;
+class TSlotWatch;
 class TBannerFetcher;
 class TDockArea;
 class TFilterBar;
@@ -81,6 +84,15 @@ public:
     void newstickerClick();
     TBannerFetcher* BannerFetcher = nullptr;
     TTickerFetcher* TickerFetcher = nullptr;
+
+    // Buddies, the favourites watch and joining when a slot frees (sc_buddies.cpp).
+    void ApplyBuddies();
+    void JoinWhenFreeExecute();
+    std::unique_ptr<TBuddies> Buddies;
+    std::unique_ptr<TFavoritesWatch> FavoritesWatch;
+    std::unique_ptr<TSlotWatch> SlotWatch;
+    QAction* JoinWhenFree = nullptr;
+    QToolButton* slotcancel = nullptr;
 
     // Selected rows that carry records, in view order.
     QList<TServerRef> SelectedServers() const;
@@ -166,6 +178,11 @@ private:
     void BuildActions();
     void BuildPortal();
     void ConnectBrowser();
+    void BuildBuddies();
+    void ShowBuddiesFound();
+    void WatchedFavorite(const TServerRef& Server);
+    bool OfferJoinWhenFree(const TServerRef& Server);
+    void Notify(const QString& Title, const QString& Text);
     void BuildPortalFetchers();
     void ShowBanner(const TBannerImage& Picture);
     void HideBanner();

@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QHeaderView>
+#include <QIcon>
 #include <QPainter>
 #include <QPainterPath>
 #include <QResizeEvent>
@@ -74,7 +75,37 @@ void TServerListModel::ReadTexts(TRow& Row) const {
         Row.Texts[I] = I < Strings.size() ? DisplayText(Strings[I]) : QString();
     Row.Keys = TServerFilter::KeysOf(*Row.Server);
     Row.Visible = Filt.Passes(*Row.Server, Row.Keys);
+    Row.Buddies = BuddiesOn ? BuddiesOn(*Row.Server) : QStringList();
 }
+
+void TServerListModel::Replace(int Row, const TServerRef& Server) {
+    if (Row < 0 || Row >= int(Shown.size())) return;
+    const int Index = Shown[Row];
+    RowIndex.remove(Rows[Index].Server.get());
+    Rows[Index].Server = Server;
+    RowIndex.insert(Server.get(), Index);
+    Update(Index);
+}
+
+void TServerListModel::RereadAll() {
+    for (TRow& Row : Rows)
+        ReadTexts(Row);
+    if (!Shown.empty())
+        emit dataChanged(index(0, 0), index(int(Shown.size()) - 1, ColumnSlots - 1));
+}
+
+namespace {
+QIcon BuddyMarker() {
+    QPixmap Picture(12, 12);
+    Picture.fill(Qt::transparent);
+    QPainter Painter(&Picture);
+    Painter.setRenderHint(QPainter::Antialiasing);
+    Painter.setPen(QColor(0x80, 0x40, 0x00));
+    Painter.setBrush(QColor(0xff, 0x99, 0x00));
+    Painter.drawEllipse(1, 1, 10, 10);
+    return QIcon(Picture);
+}
+} // namespace
 
 int TServerListModel::Append(const TServerRef& Server) {
     if (!Server) return -1;
@@ -83,7 +114,7 @@ int TServerListModel::Append(const TServerRef& Server) {
         return ShownRow[Listed];
     }
     const int Index = int(Rows.size());
-    TRow Entry{Server, {}, {}, true};
+    TRow Entry{Server, {}, {}, true, {}};
     ReadTexts(Entry);
     const bool Visible = Entry.Visible;
     Rows.push_back(std::move(Entry));
@@ -184,6 +215,12 @@ QVariant TServerListModel::data(const QModelIndex& Index, int Role) const {
     const TRow& Row = Rows[Shown[Index.row()]];
     if (Role == Qt::DisplayRole) return Row.Texts[Index.column()];
     if (Role == Qt::UserRole) return QVariant::fromValue(Row.Server.get());
+    if (Row.Buddies.isEmpty()) return {};
+    if (Role == Qt::ToolTipRole) return "Buddies: " + Row.Buddies.join(", ");
+    if (Role == Qt::DecorationRole && Index.column() == 0) {
+        static const QIcon Marker = BuddyMarker();
+        return Marker;
+    }
     return {};
 }
 

@@ -57,6 +57,11 @@ public:
 
     std::function<bool(const TCustomServer&)> IsFavorite;
     bool Favorite(int Row) const;
+    // The buddies on a server: a marker by its name and a tool tip naming them.
+    std::function<QStringList(const TCustomServer&)> BuddiesOn;
+    void RereadAll(); // the buddy list changed
+    // A fresher record of the row's server takes its place; the row stays where it is.
+    void Replace(int Row, const TServerRef& Server);
 
     // -1/0/1 for ascending order.
     static int Compare(TColumnKind Kind, const QString& A, const QString& B);
@@ -67,6 +72,7 @@ private:
         std::array<QString, ColumnSlots> Texts;
         TServerFilterKeys Keys;
         bool Visible = true;
+        QStringList Buddies;
     };
     void ReadTexts(TRow& Row) const;
     void Update(int Index);
