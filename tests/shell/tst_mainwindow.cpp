@@ -406,7 +406,7 @@ void TestMainWindow::playerSearchComesFirst() {
     QVERIFY(F.Refresh());
     QVERIFY(QTest::qWaitForWindowActive(F.Main));
     QVERIFY(!F.Main->filterbar->isVisible());
-    QTest::keyClick(F.Main, Qt::Key_F, Qt::ControlModifier);
+    QTest::keyClick(F.Main, Qt::Key_F, Qt::ControlModifier | Qt::ShiftModifier);
     QVERIFY(F.Main->filterbar->isVisible());
     QTest::keyClicks(F.Main->filterbar->filtertext, "ZED");
     QCOMPARE(F.Model()->rowCount(), 1);

@@ -234,7 +234,7 @@ void Tsc_form::BuildActions() {
                            QStyle::SP_BrowserReload, &Tsc_form::RefreshSelectedExecute);
     CopytoClipboard = Make("CopytoClipboard", "&Copy to Clipboard", QKeySequence("Ctrl+C"),
                            QStyle::SP_FileDialogDetailedView, &Tsc_form::CopytoClipboardExecute);
-    Find = Make("Find", "&Find", QKeySequence(Qt::Key_F3), QStyle::SP_FileDialogContentsView,
+    Find = Make("Find", "&Find", QKeySequence("Ctrl+F"), QStyle::SP_FileDialogContentsView,
                 &Tsc_form::FindExecute);
     QFont Bold = Launch->font();
     Bold.setBold(true);
@@ -257,7 +257,7 @@ void Tsc_form::BuildActions() {
     ShowFilter->setObjectName("ShowFilter");
     ShowFilter->setIconText("Filter");
     ShowFilter->setCheckable(true);
-    ShowFilter->setShortcut(QKeySequence("Ctrl+F"));
+    ShowFilter->setShortcut(QKeySequence("Ctrl+Shift+F"));
     ShowFilter->setShortcutContext(Qt::WindowShortcut);
     connect(ShowFilter, &QAction::triggered, this, &Tsc_form::ShowFilterExecute);
     addAction(ShowFilter);
@@ -275,7 +275,7 @@ void Tsc_form::BuildFilter() {
     filter_butt->setAutoRaise(true);
     filter_butt->setToolButtonStyle(Qt::ToolButtonTextOnly);
     filter_butt->setDefaultAction(ShowFilter);
-    filter_butt->setToolTip("Show or hide the filter bar (Ctrl+F)");
+    filter_butt->setToolTip("Show or hide the filter bar (Ctrl+Shift+F)");
     statusBar()->insertWidget(0, filter_butt);
     statusBar()->insertWidget(3, filtercount);
     TServerListModel* Model = serverview->ListModel();
