@@ -16,6 +16,7 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QMap>
 #include <QEventLoop>
 #include <QSet>
 
@@ -76,6 +77,7 @@ void Print(const char* Name, int InFlight, const TRun& R, int Silent) {
 void PrintPings(const TRun& R, const QSet<QByteArray>& Delayed) {
     int Count = 0, Outside = 0, Lost = 0;
     double Sum = 0, Worst = 0;
+    QMap<int, int> Spread;
     for (const TServerRef& S : R.Done) {
         if (!Delayed.contains(S->QueryPort)) continue;
         if (!S->Responded) {
@@ -87,7 +89,12 @@ void PrintPings(const TRun& R, const QSet<QByteArray>& Delayed) {
         Sum += Error;
         Worst = std::fabs(Error) > std::fabs(Worst) ? Error : Worst;
         Outside += std::fabs(Error) > 3;
+        ++Spread[int(Error)];
     }
+    std::printf("  ping error spread:");
+    for (auto I = Spread.cbegin(); I != Spread.cend(); ++I)
+        std::printf(" %+d ms: %d", I.key(), I.value());
+    std::printf("\n");
     std::printf("  delayed servers: %d measured, %d lost, ping error mean %+.2f ms, worst %+.0f "
                 "ms, %d outside +-3 ms\n",
                 Count, Lost, Count ? Sum / Count : 0.0, Worst, Outside);

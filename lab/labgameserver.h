@@ -81,7 +81,8 @@ signals:
 
 private:
     void ReadPending();
-    void Send(const QList<QByteArray>& Datagrams, const QHostAddress& Peer, quint16 PeerPort);
+    void Send(const QList<QByteArray>& Datagrams, const QHostAddress& Peer, quint16 PeerPort,
+              int LateMs);
 
     QUdpSocket* FSocket;
     int FQueries = 0;
