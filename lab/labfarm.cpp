@@ -239,6 +239,7 @@ bool TLabFarmThread::Start(const QList<TLabServerConfig>& Configs, quint16 BaseP
     FThread = std::make_unique<QThread>();
     FThread->setObjectName("lab farm");
     auto* Farm = new TLabFarm;
+    FFarm = Farm;
     Farm->moveToThread(FThread.get());
     // The sockets must die in the thread that owns them, once its loop has ended.
     QObject::connect(FThread.get(), &QThread::finished, Farm, &QObject::deleteLater);
@@ -268,11 +269,29 @@ bool TLabFarmThread::Start(const QList<TLabServerConfig>& Configs, quint16 BaseP
     return Listening;
 }
 
+quint16 TLabFarmThread::AddMaster(const QList<int>& Indices, TLabMasterConfig Master,
+                                  const QByteArray& GameName) {
+    if (!FThread) return 0;
+    quint16 Port = 0;
+    QList<QByteArray>& Entries = Master.Lists[GameName];
+    for (const int Index : Indices)
+        Entries.append("127.0.0.1:" + QByteArray::number(FPorts.at(Index)));
+    QMetaObject::invokeMethod(
+        FFarm,
+        [&] {
+            auto* Server = new TLabMasterServer(Master, FFarm);
+            if (Server->Listen()) Port = Server->Port();
+        },
+        Qt::BlockingQueuedConnection);
+    return Port;
+}
+
 void TLabFarmThread::Stop() {
     if (!FThread) return;
     FThread->quit();
     FThread->wait();
     FThread.reset();
+    FFarm = nullptr;
     FPorts.clear();
     FMasterPort = 0;
 }

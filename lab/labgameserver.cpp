@@ -6,6 +6,9 @@
 #include <QTimer>
 #include <QUdpSocket>
 #include <algorithm>
+#include <ctime>
+#include <linux/sockios.h>
+#include <sys/ioctl.h>
 
 namespace {
 
@@ -137,7 +140,22 @@ TLabGameServer::TLabGameServer(const TLabServerConfig& Config, QObject* Parent)
 bool TLabGameServer::Listen(quint16 Port) {
     FSocket->close();
     // A port already taken must fail, never be shared: tests rely on where replies come from.
-    return FSocket->bind(QHostAddress::LocalHost, Port, QAbstractSocket::DontShareAddress);
+    if (!FSocket->bind(QHostAddress::LocalHost, Port, QAbstractSocket::DontShareAddress))
+        return false;
+    timespec Unused{}; // the first ask turns on the kernel's arrival stamps
+    ioctl(int(FSocket->socketDescriptor()), SIOCGSTAMPNS, &Unused);
+    return true;
+}
+
+// How long ago the kernel took in the datagram just read, so a delay counts from the wire
+// and a busy farm thread does not add to it.
+static int MsSinceArrival(qintptr Socket) {
+    timespec Stamp{}, Now{};
+    if (ioctl(int(Socket), SIOCGSTAMPNS, &Stamp) != 0) return 0;
+    clock_gettime(CLOCK_REALTIME, &Now);
+    const qint64 Ns = (qint64(Now.tv_sec) - Stamp.tv_sec) * 1000000000 + Now.tv_nsec - Stamp.tv_nsec;
+    // Rounded up: the timer waits whole milliseconds and fires late rather than early.
+    return int(std::clamp<qint64>((Ns + 999999) / 1000000, 0, 1000));
 }
 
 quint16 TLabGameServer::Port() const {
@@ -152,12 +170,12 @@ void TLabGameServer::ReadPending() {
         ++FQueries;
         emit Queried();
         Send(ReplyDatagrams(Config, Sections, FQueries), Request.senderAddress(),
-             quint16(Request.senderPort()));
+             quint16(Request.senderPort()), MsSinceArrival(FSocket->socketDescriptor()));
     }
 }
 
 void TLabGameServer::Send(const QList<QByteArray>& Datagrams, const QHostAddress& Peer,
-                          quint16 PeerPort) {
+                          quint16 PeerPort, int LateMs) {
     const auto Schedule = [this, Datagrams, Peer, PeerPort](int Wait, qsizetype From,
                                                             qsizetype To) {
         const auto SendRange = [this, Datagrams, Peer, PeerPort, From, To] {
@@ -169,7 +187,7 @@ void TLabGameServer::Send(const QList<QByteArray>& Datagrams, const QHostAddress
         else
             SendRange();
     };
-    const int Delay = std::max(0, Config.DelayMs), Gap = std::max(0, Config.GapMs);
+    const int Delay = std::max(0, Config.DelayMs - LateMs), Gap = std::max(0, Config.GapMs);
     // Without a gap one timer sends them all, so their order never rests on timer ties.
     if (Gap == 0)
         Schedule(Delay, 0, Datagrams.size());

@@ -81,7 +81,8 @@ signals:
 
 private:
     void ReadPending();
-    void Send(const QList<QByteArray>& Datagrams, const QHostAddress& Peer, quint16 PeerPort);
+    void Send(const QList<QByteArray>& Datagrams, const QHostAddress& Peer, quint16 PeerPort,
+              int LateMs);
 
     QUdpSocket* FSocket;
     int FQueries = 0;
@@ -127,6 +128,10 @@ public:
     bool Start(const QList<TLabServerConfig>& Configs, quint16 BasePort = 0,
                std::optional<TLabMasterConfig> Master = {}, const QByteArray& GameName = "morrow");
     void Stop();
+    // One more master on a free port, listing the servers at Indices under GameName; 0 when
+    // it cannot listen.
+    quint16 AddMaster(const QList<int>& Indices, TLabMasterConfig Master = {},
+                      const QByteArray& GameName = "morrow");
     int Count() const { return FPorts.size(); }
     quint16 Port(int Index) const { return FPorts.at(Index); }
     quint16 MasterPort() const { return FMasterPort; } // 0: no master
@@ -134,6 +139,7 @@ public:
 
 private:
     std::unique_ptr<QThread> FThread;
+    TLabFarm* FFarm = nullptr;
     QList<quint16> FPorts;
     quint16 FMasterPort = 0;
     std::atomic<qint64> FQueries{0};

@@ -77,6 +77,10 @@ public:
              "Number of Half-Life servers on free ports (default 0); they share --delay-ms, "
              "--max-players and --seed.",
              "M"},
+            {"friends",
+             "N answering servers have the chat bots among their players; the first two are "
+             "full, and on the second a slot frees for 20 s of every minute.",
+             "N"},
         });
     }
 
@@ -93,9 +97,10 @@ public:
             !ReadInt(Parser, "delay-ms", 0, 600000, Options.MaxDelayMs, Error) ||
             !ReadInt(Parser, "max-players", 1, 255, Options.MaxPlayers, Error))
             return Error;
-        int Seed = int(Options.Seed), HLServers = 0;
+        int Seed = int(Options.Seed), HLServers = 0, Friends = 0;
         if (!ReadInt(Parser, "seed", 0, INT_MAX, Seed, Error) ||
-            !ReadInt(Parser, "hl-servers", 0, 60000, HLServers, Error))
+            !ReadInt(Parser, "hl-servers", 0, 60000, HLServers, Error) ||
+            !ReadInt(Parser, "friends", 0, Servers, Friends, Error))
             return Error;
         Options.Seed = quint32(Seed);
         if (Parser.isSet("silent-share")) {
@@ -116,6 +121,7 @@ public:
                               .arg(Base)
                               .arg(Base + Servers - 1)
                         : QStringLiteral("cannot open %1 UDP sockets").arg(Servers);
+        SeatFriends(Friends);
         TLabFarmOptions HLOptions;
         HLOptions.MaxDelayMs = Options.MaxDelayMs;
         HLOptions.MaxPlayers = Options.MaxPlayers;
@@ -149,7 +155,43 @@ public:
     }
 
 private:
+    // The bots' nicks as players, so buddies and joining when a slot frees can be tried.
+    void SeatFriends(int Count) {
+        static const QList<QByteArray> Bots{"Scout", "Thorn", "Lyra", "Kestrel", "Rook", "Wren"};
+        QList<TLabServerConfig*> Chosen;
+        for (int I = 0; I < FFarm.Count() && Chosen.size() < Count; ++I) {
+            TLabServerConfig& C = FFarm.Server(I)->Config;
+            if (!C.Silent && !C.NoFinal && !C.Garbage && C.RawDatagrams.isEmpty()) Chosen << &C;
+        }
+        for (int I = 0; I < Chosen.size(); ++I) {
+            TLabServerConfig& C = *Chosen[I];
+            C.NumPlayers = -1;
+            if (C.Players.isEmpty()) C.Players.append(TLabPlayer{});
+            C.Players.first().Name = Bots[I % Bots.size()];
+            while (I < 2 && C.Players.size() < C.MaxPlayers) {
+                TLabPlayer Extra = C.Players.first();
+                Extra.Name = "Guest" + QByteArray::number(C.Players.size());
+                C.Players.append(Extra);
+            }
+        }
+        if (Chosen.size() < 2) return;
+        TLabServerConfig* Busy = Chosen[1];
+        FSlotTimer.setSingleShot(true);
+        QObject::connect(&FSlotTimer, &QTimer::timeout, [this, Busy] {
+            if (Busy->Players.size() >= Busy->MaxPlayers) {
+                FAway = Busy->Players.takeLast();
+                FSlotTimer.start(20000);
+            } else {
+                Busy->Players.append(FAway);
+                FSlotTimer.start(40000);
+            }
+        });
+        FSlotTimer.start(40000);
+    }
+
     TLabFarm FFarm;
+    QTimer FSlotTimer;
+    TLabPlayer FAway;
 };
 
 // Lists the game servers of both kinds; started only with --master-port.

@@ -143,13 +143,15 @@ void PrintRow(QTextStream& Out, const TTarget& Target) {
 }
 
 const char* const Usage =
-    "usage: scoutly-query [--protocol morrow|sqp|hl] [--json] [--parallel N] HOST:PORT...\n"
-    "       scoutly-query --master HOST[:PORT] --game NAME [--protocol morrow|sqp|hl] "
-    "[--parallel N] [--json]";
+    "usage: scoutly-query [--protocol morrow|sqp|hl] [--json] [--parallel N] [--rate N] "
+    "HOST:PORT...\n"
+    "       scoutly-query --master HOST[:PORT]... --game NAME [--protocol morrow|sqp|hl] "
+    "[--parallel N] [--rate N] [--json]";
 
 struct TOptions {
     QString Protocol;
     QString Parallel;
+    QString Rate;
     bool Json = false;
     bool FromMaster = false;
     QByteArray Master;
@@ -174,22 +176,34 @@ TOptions ParseCommandLine(const QCoreApplication& App) {
         "Query protocol: morrow (default), sqp (key/value status of any game) or hl (Half-Life).",
         "name", "morrow");
     QCommandLineOption JsonOption("json", "Print one JSON document instead of text.");
-    QCommandLineOption MasterOption("master", "Master server (port 28900 unless given).",
-                                    "host[:port]");
+    QCommandLineOption MasterOption(
+        "master",
+        "Master server (port 28900 unless given); repeat it or give a list separated by blanks, "
+        "commas or semicolons to merge the lists of several.",
+        "host[:port]");
     QCommandLineOption GameOption("game", "Game whose servers the master lists (with --master).",
                                   "name");
-    QCommandLineOption ParallelOption("parallel", "Queries in flight (1..256, default 10).", "n",
-                                      "10");
-    Parser.addOptions({ProtocolOption, JsonOption, MasterOption, GameOption, ParallelOption});
+    QCommandLineOption ParallelOption("parallel",
+                                      QString("Most queries in flight (%1..%2, default %3).")
+                                          .arg(TCustomServerList::MinOutstanding)
+                                          .arg(TCustomServerList::MaxOutstandingLimit)
+                                          .arg(TCustomServerList::DefaultOutstanding),
+                                      "n", QString::number(TCustomServerList::DefaultOutstanding));
+    QCommandLineOption RateOption(
+        "rate",
+        QString("Queries sent per second (%1..%2, default %3; %2: as fast as --parallel allows).")
+            .arg(TCustomServerList::MinQueryRate)
+            .arg(TCustomServerList::MaxQueryRate)
+            .arg(TCustomServerList::DefaultQueryRate),
+        "n", QString::number(TCustomServerList::DefaultQueryRate));
+    Parser.addOptions(
+        {ProtocolOption, JsonOption, MasterOption, GameOption, ParallelOption, RateOption});
     Parser.addPositionalArgument("HOST:PORT", "Server address and query port.", "[HOST:PORT...]");
     Parser.process(App);
-    return {Parser.value(ProtocolOption),
-            Parser.value(ParallelOption),
-            Parser.isSet(JsonOption),
-            Parser.isSet(MasterOption),
-            Parser.value(MasterOption).toUtf8(),
-            Parser.value(GameOption).toUtf8(),
-            Parser.positionalArguments()};
+    return {Parser.value(ProtocolOption),      Parser.value(ParallelOption),
+            Parser.value(RateOption),          Parser.isSet(JsonOption),
+            Parser.isSet(MasterOption),        Parser.values(MasterOption).join(' ').toUtf8(),
+            Parser.value(GameOption).toUtf8(), Parser.positionalArguments()};
 }
 
 // The list to refresh and, without a master, the servers to ask. On bad options: nothing,
@@ -200,11 +214,18 @@ std::unique_ptr<TCustomServerList> PrepareList(const TOptions& Options,
     const QByteArray& Game = Options.Game;
     bool ParallelOk = false;
     const int Parallel = Options.Parallel.toInt(&ParallelOk);
+    bool RateOk = false;
+    const int Rate = Options.Rate.toInt(&RateOk);
     if (Protocol != "morrow" && Protocol != "sqp" && Protocol != "hl")
         Complaint = "unknown protocol '" + Protocol + "'";
     else if (!ParallelOk || Parallel < TCustomServerList::MinOutstanding ||
              Parallel > TCustomServerList::MaxOutstandingLimit)
         Complaint = "--parallel takes a number from 1 to 256";
+    else if (!RateOk || Rate < TCustomServerList::MinQueryRate ||
+             Rate > TCustomServerList::MaxQueryRate)
+        Complaint = QString("--rate takes a number from %1 to %2")
+                        .arg(TCustomServerList::MinQueryRate)
+                        .arg(TCustomServerList::MaxQueryRate);
     else if (Options.FromMaster && !Options.Addresses.isEmpty())
         Complaint = "give either --master or server addresses, not both";
     else if (!Options.FromMaster && Options.Addresses.isEmpty())
@@ -219,14 +240,22 @@ std::unique_ptr<TCustomServerList> PrepareList(const TOptions& Options,
         return nullptr;
     }
     List->SetMaxOutstanding(Parallel);
+    List->SetQueryRate(Rate);
 
     if (Options.FromMaster) {
-        List->MasterHost = HostOf(Options.Master);
-        List->MasterPort = PortOf(Options.Master, "28900");
-        if (List->MasterHost.isEmpty() || !IsValidPort(List->MasterPort)) {
+        const QList<TMasterAddress> Masters = ParseMasterList(Options.Master, "28900");
+        for (const TMasterAddress& Master : Masters)
+            if (Master.first.isEmpty() || !IsValidPort(Master.second)) {
+                const QByteArray Named =
+                    Masters.size() == 1 ? Options.Master : Master.first + ':' + Master.second;
+                Complaint = "'" + QString::fromUtf8(Named) + "' is not HOST[:PORT]";
+                return nullptr;
+            }
+        if (Masters.isEmpty()) {
             Complaint = "'" + QString::fromUtf8(Options.Master) + "' is not HOST[:PORT]";
             return nullptr;
         }
+        List->SetMasters(Masters);
         return List;
     }
     for (const QString& Argument : Options.Addresses) {
@@ -292,7 +321,8 @@ struct TRun {
         if (Line != LastStatus) Err << Line << Qt::endl;
         LastStatus = Line;
         // "List Timed Out", "Master server: ..." and the like.
-        if (Percent == 0 && Text != "Updates Complete") Problem = Text;
+        if ((Percent == 0 && Text != "Updates Complete") || Text.startsWith("Master server "))
+            Problem = Text;
     }
 
     // Prints the outcome; the exit status.

@@ -4,6 +4,7 @@
 #include "config/settingsstore.h"
 #include "net/WSockets.h"
 #include "net/netutils.h"
+#include "servers/serverfilter.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -52,7 +53,7 @@ const std::array<TFieldSchema, size_t(TField::Count)>& FieldSchema() {
         {TField::Nick, "nick_Text", ""},
         {TField::ProgramDir, "program_dir_Text", ""},
         {TField::MasterServer, "masterserver_Text", ""},
-        {TField::QueryParallel, "queryparallel_Value", "10"},
+        {TField::QueryParallel, "queryparallel_Value", "256"},
         {TField::ChatConnect, "chatconnect_Checked", "True"},
         {TField::HideJoins, "hidejoins_Checked", "False"},
         {TField::UseProxies, "useproxies_Checked", "False"},
@@ -85,6 +86,7 @@ const std::array<TFieldSchema, size_t(TField::Count)>& FieldSchema() {
         {TField::PlayerModel, "modelbox_Text", ""},
         {TField::FormLeft, "config_form_Left", ""},
         {TField::FormTop, "config_form_Top", ""},
+        {TField::QueryRate, "queryrate_Value", "200"},
     }};
     return Schema;
 }
@@ -152,6 +154,10 @@ QByteArray TSettings::MasterHost() const {
     return HostOf(Value(TField::MasterServer).trimmed().toUtf8());
 }
 
+QList<TMasterAddress> TSettings::MasterServers() const {
+    return ParseMasterList(Value(TField::MasterServer).toUtf8(), "28900");
+}
+
 QByteArray TSettings::MasterPort() const {
     return PortOf(Value(TField::MasterServer).trimmed().toUtf8(), "28900");
 }
@@ -167,8 +173,16 @@ QByteArray TSettings::ChatServerPort() const {
 int TSettings::QueriesAtOnce() const {
     bool Ok = false;
     const int Count = Value(TField::QueryParallel).toInt(&Ok);
-    return qBound(TCustomServerList::MinOutstanding, Ok ? Count : 10,
+    return qBound(TCustomServerList::MinOutstanding,
+                  Ok ? Count : TCustomServerList::DefaultOutstanding,
                   TCustomServerList::MaxOutstandingLimit);
+}
+
+int TSettings::QueriesPerSecond() const {
+    bool Ok = false;
+    const int Rate = Value(TField::QueryRate).toInt(&Ok);
+    return qBound(TCustomServerList::MinQueryRate, Ok ? Rate : TCustomServerList::DefaultQueryRate,
+                  TCustomServerList::MaxQueryRate);
 }
 
 TProxyChoice TSettings::ProxyChoice() const {
@@ -244,4 +258,61 @@ void TSettings::LoadSkin() {
 
 void TSettings::LoadSkin(QString Name) {
     SkinDirectory = ::LoadSkin(Name, Colors);
+}
+
+// ---- the server list's filter ---------------------------------------------------------------
+
+namespace {
+const QString FilterTextName = "filter_Text", FilterEmptyName = "filter_HideEmpty",
+              FilterFullName = "filter_HideFull", FilterSilentName = "filter_HideNotResponding",
+              FilterPingName = "filter_MaxPing", FilterBarName = "filterbar_Visible";
+QString TrueFalse(bool On) {
+    return On ? QStringLiteral("True") : QStringLiteral("False");
+}
+} // namespace
+
+TServerFilterState TSettings::ListFilter() const {
+    TServerFilterState State;
+    State.Text = Stored(FilterTextName).left(TServerFilter::MaxTextLength);
+    State.HideEmpty = Stored(FilterEmptyName) == QLatin1String("True");
+    State.HideFull = Stored(FilterFullName) == QLatin1String("True");
+    State.HideNotResponding = Stored(FilterSilentName) == QLatin1String("True");
+    State.MaxPing = qBound(0, Stored(FilterPingName).toInt(), 9999);
+    return State;
+}
+
+void TSettings::SetListFilter(const TServerFilterState& State) {
+    const QString Key = DirectKey();
+    Reg->WriteString(Key, FilterTextName, State.Text);
+    Reg->WriteString(Key, FilterEmptyName, TrueFalse(State.HideEmpty));
+    Reg->WriteString(Key, FilterFullName, TrueFalse(State.HideFull));
+    Reg->WriteString(Key, FilterSilentName, TrueFalse(State.HideNotResponding));
+    Reg->WriteString(Key, FilterPingName, QString::number(State.MaxPing));
+    Reg->Flush();
+}
+
+bool TSettings::FilterBarShown() const {
+    return Stored(FilterBarName) == QLatin1String("True");
+}
+
+void TSettings::SetFilterBarShown(bool Shown) {
+    Store(FilterBarName, TrueFalse(Shown));
+}
+
+bool TSettings::WatchFavorites() const {
+    return Stored(QStringLiteral("watchfavorites")) == QLatin1String("True");
+}
+
+int TSettings::WatchMinutes() const {
+    bool Ok = false;
+    const int Minutes = Stored(QStringLiteral("watchminutes")).toInt(&Ok);
+    return Ok && Minutes > 0 ? qMin(Minutes, 1440) : 5;
+}
+
+void TSettings::SetBuddies(const QString& Lines, bool Watch, int Minutes) {
+    // No one keeps more friends than this; a pasted file stays within reason.
+    Store(QStringLiteral("buddies"), Lines.left(256 * 1024));
+    Store(QStringLiteral("watchfavorites"),
+          Watch ? QStringLiteral("True") : QStringLiteral("False"));
+    Store(QStringLiteral("watchminutes"), QString::number(qBound(1, Minutes, 1440)));
 }

@@ -83,6 +83,7 @@ enum class TField {
     PlayerModel, // editions with PlayerLook only
     FormLeft,    // where the dialog was last
     FormTop,
+    QueryRate, // queries sent per second in a refresh
     Count
 };
 
@@ -97,6 +98,8 @@ const std::array<TFieldSchema, size_t(TField::Count)>& FieldSchema();
 inline QString FieldName(TField Field) {
     return QLatin1String(FieldSchema()[size_t(Field)].Name);
 }
+
+struct TServerFilterState;
 
 class TSettings {
 public:
@@ -127,11 +130,14 @@ public:
     bool GameExecutableExists() const;
     // The master server field as host and port (port 28900 unless given).
     QByteArray MasterHost() const;
+    // Every master named in the field, each once.
+    QList<TMasterAddress> MasterServers() const;
     QByteArray MasterPort() const;
     // The chat server field as host and port (port 6667 unless given); empty: no chat.
     QByteArray ChatServerHost() const;
     QByteArray ChatServerPort() const;
     int QueriesAtOnce() const;
+    int QueriesPerSecond() const;
     TProxyChoice ProxyChoice() const;
     void ApplySocksProxy(TSocksSettings& Socket) const;
     void ApplyHttpProxy(THttpProxySettings& Client) const;
@@ -144,6 +150,13 @@ public:
     // address, the installation code, the checksum, the tips switch, the link table and the
     // banner interval. A name read there is added here too.
     static const QSet<QString>& DirectNamesRead();
+
+    // Buddies (one name a line) and the favourites watch, stored directly as "buddies",
+    // "watchfavorites" ("True"/"False", off unless stored) and "watchminutes".
+    QString BuddyList() const { return Stored(QStringLiteral("buddies")); }
+    bool WatchFavorites() const;
+    int WatchMinutes() const;
+    void SetBuddies(const QString& Lines, bool Watch, int Minutes);
 
     // The message service: the edition's values unless "motdhost", "motdport" and "motdurl"
     // are stored (a deployment or a test points elsewhere).
@@ -163,6 +176,12 @@ public:
     void LoadSkin(QString Name);
     QString SkinDirectory;
     TSkinColors Colors;
+
+    // The server list's filter bar, stored directly under the edition's key.
+    TServerFilterState ListFilter() const;
+    void SetListFilter(const TServerFilterState& State);
+    bool FilterBarShown() const;
+    void SetFilterBarShown(bool Shown);
 
     std::function<void()> OnLinksLoaded; // the link table changed
     std::function<void()> OnSaved;       // fields may have changed

@@ -158,7 +158,8 @@ bool TDemoLab::Start(QString& Error) {
                           "--delay-ms",    "400",
                           "--motd-port",   "0",
                           "--motd-header", "bannerinterval=30000",
-                          "--http-port",   "0"};
+                          "--http-port",   "0",
+                          "--friends",     "8"};
     quint16 IrcPort = 0;
     QString IrcError;
     // Scout (greets, answers !help and !servers) and four talkers in #morrow.
@@ -200,6 +201,9 @@ bool TDemoLab::Start(QString& Error) {
     FNotes << "Lab master server at " + FAddresses.Master + "; press Refresh in the window."
            << "News from " + FAddresses.Motd + ", banners and ticker from " + FAddresses.Web + ".";
     if (IrcPort) FNotes << "IRC server at " + FAddresses.Chat + ", bots in #morrow.";
+    FNotes << "The bots play too: Wren and Thorn are buddies (Configure, Buddies); two servers "
+              "are full, and on one of them a slot frees every minute (Launch, Join when a slot "
+              "frees).";
     return true;
 }
 
@@ -224,6 +228,8 @@ bool TDemoLab::ParseLabReport(const QByteArray& Report, TDemoAddresses& Addresse
 bool TDemoLab::Store(TRegistry& Registry, QString& Error) const {
     const QString Key = TEdition::Morrow().FormStorageKey;
     Registry.WriteString(Key, FieldName(TField::MasterServer), FAddresses.Master);
+    const TEdition Edition = TEdition::Morrow();
+    Registry.WriteString(Edition.RegistryKey + Edition.RegistrySubKey, "buddies", "Wren\nThorn");
     if (!FAddresses.Chat.isEmpty())
         Registry.WriteString(Key, FieldName(TField::ChatServer), FAddresses.Chat);
     return StorePortalOverrides(Registry, FAddresses.Motd, FAddresses.Web, Error);

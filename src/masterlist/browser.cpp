@@ -33,9 +33,9 @@ void TBrowser::Refresh() {
     Updating = true;
     UpdateExisting = false;
     // The settings are read at each refresh, so a change in the dialog takes effect at once.
-    ServerList->MasterHost = Settings.MasterHost();
-    ServerList->MasterPort = Settings.MasterPort();
+    ServerList->SetMasters(Settings.MasterServers());
     ServerList->SetMaxOutstanding(Settings.QueriesAtOnce());
+    ServerList->SetQueryRate(Settings.QueriesPerSecond());
     ServerList->Refresh();
 }
 
@@ -58,6 +58,7 @@ void TBrowser::Query(const QList<TServerRef>& Servers, bool Existing) {
     Updating = true;
     UpdateExisting = Existing;
     ServerList->SetMaxOutstanding(Settings.QueriesAtOnce());
+    ServerList->SetQueryRate(Settings.QueriesPerSecond());
     ServerList->RefreshServers(RefreshTargets);
 }
 

@@ -6,6 +6,26 @@
 
 #include <QTimer>
 
+QList<TMasterAddress> ParseMasterList(const QByteArray& Text, const QByteArray& DefaultPort) {
+    QList<TMasterAddress> Result;
+    QByteArray Name;
+    const auto Take = [&] {
+        const TMasterAddress Address{HostOf(Name), PortOf(Name, DefaultPort)};
+        if (!Name.isEmpty() && !Result.contains(Address) &&
+            Result.size() < TCustomServerList::MaxMasters)
+            Result.append(Address);
+        Name.clear();
+    };
+    for (const char C : Text) {
+        if (C == ',' || C == ';' || uchar(C) <= ' ')
+            Take();
+        else
+            Name += C;
+    }
+    Take();
+    return Result;
+}
+
 TAddressScope AddressScope(const QHostAddress& Address) {
     // IPv4, or IPv4 mapped into IPv6 as a dual-stack socket reports it.
     bool IsV4 = false;
@@ -46,11 +66,14 @@ bool MayQueryListed(const QHostAddress& Server, const QHostAddress& Master) {
 
 TCustomServerList::TCustomServerList(QObject* Parent)
     : QObject(Parent), ListTimer(std::make_unique<QTimer>()),
-      FetchTimer(std::make_unique<QTimer>()) {
+      FetchTimer(std::make_unique<QTimer>()), PaceTimer(std::make_unique<QTimer>()) {
     ListTimer->setSingleShot(true);
     FetchTimer->setSingleShot(true);
+    PaceTimer->setSingleShot(true);
+    PaceTimer->setTimerType(Qt::PreciseTimer);
     connect(ListTimer.get(), &QTimer::timeout, this, &TCustomServerList::ListTimedOut);
     connect(FetchTimer.get(), &QTimer::timeout, this, &TCustomServerList::ListTimedOut);
+    connect(PaceTimer.get(), &QTimer::timeout, this, [this] { Pump(); });
 }
 
 TCustomServerList::~TCustomServerList() {
@@ -61,6 +84,16 @@ TCustomServerList::~TCustomServerList() {
 
 void TCustomServerList::SetMaxOutstanding(int Count) {
     MaxOutstanding = qBound(MinOutstanding, Count, MaxOutstandingLimit);
+}
+
+void TCustomServerList::SetQueryRate(int PerSecond) {
+    QueryRate = qBound(MinQueryRate, PerSecond, MaxQueryRate);
+}
+
+void TCustomServerList::SetMasters(const QList<TMasterAddress>& Addresses) {
+    MasterHost = Addresses.isEmpty() ? QByteArray() : Addresses.first().first;
+    MasterPort = Addresses.isEmpty() ? QByteArray("28900") : Addresses.first().second;
+    MoreMasters = Addresses.mid(1, MaxMasters - 1);
 }
 
 void TCustomServerList::Status(int Percent, const QString& Text) {
@@ -81,11 +114,14 @@ void TCustomServerList::RefreshServers(const QList<TServerRef>& Records) {
     Servers = Records;
     NextIndex = 0;
     State = lsQuerying;
+    PaceClock.start();
+    NextSendNs = 0;
     Pump();
 }
 
 void TCustomServerList::FetchList() {
     Aborted = false;
+    Listed.clear();
     State = lsFetching;
     RestartListTimer();
     FetchTimer->start(FetchLimit);
@@ -96,11 +132,26 @@ void TCustomServerList::RestartListTimer() {
     ListTimer->start(ListTimeout);
 }
 
-void TCustomServerList::QueryServers() {
+void TCustomServerList::StopListTimers() {
     ListTimer->stop();
     FetchTimer->stop();
+}
+
+void TCustomServerList::AddListed(const QByteArray& Address, const QByteArray& QueryPort) {
+    // A hostile master could name one victim thousands of times: each address is asked once.
+    const QByteArray Key = Address + ':' + QueryPort;
+    if (Listed.contains(Key)) return;
+    Listed.insert(Key);
+    Servers.append(CreateServer(Address, QueryPort));
+}
+
+void TCustomServerList::QueryServers() {
+    StopListTimers();
+    Listed.clear();
     State = lsQuerying;
     NextIndex = 0;
+    PaceClock.start();
+    NextSendNs = 0;
     Pump();
 }
 
@@ -114,15 +165,32 @@ void TCustomServerList::Pump() {
             if (State == lsQuerying && Outstanding == 0) UpdatesComplete();
             return;
         }
-        const TServerRef Server = Servers[NextIndex++];
         // A record listed twice is already on its way: one report is enough.
-        if (Server->Busy) continue;
+        if (Servers[NextIndex]->Busy) {
+            ++NextIndex;
+            continue;
+        }
+        if (!SendDue()) return;
+        const TServerRef Server = Servers[NextIndex++];
         Status(int((NextIndex - 1 - Outstanding) * 100 / qMax<qsizetype>(1, Servers.size())),
                QStringLiteral("Updating Servers"));
         ++Outstanding;
         // The callback holds the record until it has been reported.
         Server->StartQuery([this, Server](TCustomServer*) { ServerDone(Server); });
     }
+}
+
+bool TCustomServerList::SendDue() {
+    if (QueryRate >= MaxQueryRate) return true;
+    const qint64 Interval = 1000000000 / QueryRate;
+    const qint64 Now = PaceClock.nsecsElapsed();
+    if (Now >= NextSendNs) {
+        // A late timer may catch up a few sends, never a burst after a long wait.
+        NextSendNs = qMax(NextSendNs, Now - 4 * Interval) + Interval;
+        return true;
+    }
+    if (!PaceTimer->isActive()) PaceTimer->start(int((NextSendNs - Now + 999999) / 1000000));
+    return false;
 }
 
 void TCustomServerList::ServerDone(const TServerRef& Server) {
@@ -132,8 +200,8 @@ void TCustomServerList::ServerDone(const TServerRef& Server) {
 }
 
 void TCustomServerList::UpdatesComplete() {
-    ListTimer->stop();
-    FetchTimer->stop();
+    StopListTimers();
+    PaceTimer->stop();
     State = lsIdle;
     // Said once, at the end, where it stays in view.
     Status(0, Skipped ? QStringLiteral("Updates Complete (skipped %1 server addresses that are "
@@ -170,9 +238,7 @@ TServerRef TCustomServerList::CreateServer(const QByteArray& Address, const QByt
 // ---- the master exchange --------------------------------------------------------------------
 
 TCustomSQPServerList::TCustomSQPServerList(QObject* Parent)
-    : TCustomServerList(Parent), MasterClient(std::make_unique<TTCPClient>()) {
-    MaxOutstanding = 10;
-}
+    : TCustomServerList(Parent), MasterClient(std::make_unique<TTCPClient>()) {}
 
 TCustomSQPServerList::~TCustomSQPServerList() {
     MasterClient->Close();
@@ -182,6 +248,11 @@ void TCustomSQPServerList::FetchList() {
     TCustomServerList::FetchList();
     ListReply.clear();
     MasterAddress.clear();
+    DropFetchers();
+    if (!MoreMasters.isEmpty() && !MasterHost.isEmpty()) {
+        FetchMasters();
+        return;
+    }
     if (MasterHost.isEmpty()) {
         FetchFailed(QStringLiteral("No master server is set: enter one in the configuration"));
         return;
@@ -196,6 +267,59 @@ void TCustomSQPServerList::FetchList() {
             FetchFailed(QStringLiteral("Master server: ") + QString::fromLatin1(Text));
     };
     MasterClient->Open();
+}
+
+void TCustomSQPServerList::DropFetchers() {
+    // A fetcher may still be on the stack, reporting the end of the last update.
+    for (auto& Fetcher : Fetchers) {
+        Fetcher->OnStatus = nullptr;
+        Fetcher->OnFetched = nullptr;
+        Fetcher.release()->deleteLater();
+    }
+    Fetchers.clear();
+}
+
+void TCustomSQPServerList::FetchMasters() {
+    // Each master keeps its own time-outs; this list waits for them all.
+    StopListTimers();
+    FetchersFailed = 0;
+    QList<TMasterAddress> All{{MasterHost, MasterPort}};
+    All += MoreMasters;
+    for (const TMasterAddress& Master : std::as_const(All)) {
+        std::unique_ptr<TCustomSQPServerList> Fetcher = CreateFetcher();
+        Fetcher->FetchOnly = true;
+        Fetcher->MasterHost = Master.first;
+        Fetcher->MasterPort = Master.second;
+        Fetcher->ListTimeout = ListTimeout;
+        Fetcher->FetchLimit = FetchLimit;
+        const QString Name =
+            QStringLiteral("Master server %1:%2")
+                .arg(QString::fromUtf8(Master.first), QString::fromUtf8(Master.second));
+        // A master that fails is named; the others carry on.
+        Fetcher->OnStatus = [this, Name](TCustomServerList*, int Percent, const QString& Text) {
+            if (Percent != 0) return;
+            static const QString Prefix = QStringLiteral("Master server: ");
+            Status(-1, Name + ": " + (Text.startsWith(Prefix) ? Text.mid(Prefix.size()) : Text));
+        };
+        Fetcher->OnFetched = [this](TCustomSQPServerList* Sender) { MasterFetched(Sender); };
+        Fetchers.push_back(std::move(Fetcher));
+    }
+    FetchersRunning = int(Fetchers.size());
+    for (qsizetype I = 0; I < qsizetype(Fetchers.size()) && State == lsFetching; ++I)
+        Fetchers[I]->Refresh();
+}
+
+void TCustomSQPServerList::MasterFetched(TCustomSQPServerList* Fetcher) {
+    FetchersFailed += Fetcher->Aborted;
+    Skipped += Fetcher->Skipped;
+    if (!Fetcher->Aborted)
+        for (const TServerRef& Server : std::as_const(Fetcher->Servers))
+            AddListed(Server->Address, Server->QueryPort);
+    Fetcher->Servers.clear();
+    if (--FetchersRunning > 0 || State != lsFetching) return;
+    // No master gave a list: the update ends as a failed fetch does.
+    if (FetchersFailed >= int(Fetchers.size())) Aborted = true;
+    TCustomServerList::QueryServers();
 }
 
 void TCustomSQPServerList::MasterData() {
@@ -238,6 +362,17 @@ void TCustomSQPServerList::MasterClosed() {
 
 void TCustomSQPServerList::EndFetch() {
     MasterClient->Close();
+    if (!Fetchers.empty()) {
+        // Aborted while the masters answer: they stop without a word.
+        for (auto& Fetcher : Fetchers) {
+            Fetcher->OnStatus = nullptr;
+            Fetcher->OnFetched = nullptr;
+            Fetcher->Abort();
+        }
+        FetchersRunning = 0;
+        TCustomServerList::QueryServers();
+        return;
+    }
     TCustomServerList::EndFetch();
 }
 
@@ -251,14 +386,35 @@ void TCustomSQPServerList::QueryServers() {
         if (IsDottedIP(Entry)) {
             const QByteArray Host = HostOf(Entry);
             if (MayQueryListed(QHostAddress(QString::fromLatin1(Host)), MasterAddress))
-                Servers.append(CreateServer(Host, PortOf(Entry, "1025")));
+                AddListed(Host, PortOf(Entry, "1025"));
             else
                 ++Skipped;
         }
         Start = Next;
     }
     ListReply.clear();
+    if (FetchOnly) {
+        MasterClient->Close();
+        StopListTimers();
+        State = lsIdle;
+        FireEvent(OnFetched, this);
+        return;
+    }
     TCustomServerList::QueryServers();
+}
+
+std::unique_ptr<TCustomSQPServerList> TSQPMorrowServerList::CreateFetcher() const {
+    return std::make_unique<TSQPMorrowServerList>();
+}
+
+std::unique_ptr<TCustomSQPServerList> TSQPHLServerList::CreateFetcher() const {
+    return std::make_unique<TSQPHLServerList>();
+}
+
+std::unique_ptr<TCustomSQPServerList> TSQPGenericList::CreateFetcher() const {
+    auto Fetcher = std::make_unique<TSQPGenericList>();
+    Fetcher->SetGameName(GameName);
+    return Fetcher;
 }
 
 void TSQPMorrowServerList::SendListRequest() {

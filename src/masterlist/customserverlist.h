@@ -4,11 +4,15 @@
 
 #include "servers/customserver.h"
 
+#include <QElapsedTimer>
 #include <QHostAddress>
 #include <QObject>
+#include <QSet>
 #include <QString>
 #include <functional>
 #include <memory>
+#include <utility>
+#include <vector>
 
 class QTimer;
 class TTCPClient;
@@ -30,6 +34,12 @@ bool MayQueryListed(const QHostAddress& Server, const QHostAddress& Master);
 using TServerRef = std::shared_ptr<TCustomServer>;
 
 class TCustomServerList;
+
+// A master server: host and port.
+using TMasterAddress = std::pair<QByteArray, QByteArray>;
+// Masters named in Text, separated by blanks, commas or semicolons, each once, at most
+// MaxMasters; DefaultPort where a name has no port.
+QList<TMasterAddress> ParseMasterList(const QByteArray& Text, const QByteArray& DefaultPort);
 
 // Class references: the configuration names the list class the main window creates.
 struct TServerListClassInfo {
@@ -56,14 +66,25 @@ public:
     virtual void Refresh();
     virtual void RefreshServers(const QList<TServerRef>& Records);
 
-    // Queries in flight; users with fast links may raise it.
-    static constexpr int MinOutstanding = 1, MaxOutstandingLimit = 256;
+    // Queries in flight: an upper bound only; the send rate sets the pace. Each holds a UDP
+    // socket, so the bound stays well inside the usual limit of 1024 open files.
+    static constexpr int MinOutstanding = 1, MaxOutstandingLimit = 256, DefaultOutstanding = 256;
     void SetMaxOutstanding(int Count);
+    // Queries sent per second. A silent server holds its slot for its two attempts, so a
+    // paced send keeps silent servers from stalling the ones behind them. The highest rate
+    // does not pace at all: the bound alone.
+    static constexpr int MinQueryRate = 1, MaxQueryRate = 5000, DefaultQueryRate = 200;
+    void SetQueryRate(int PerSecond);
+    // Several masters are fetched at once and their lists merged; one behaves as ever.
+    static constexpr int MaxMasters = 16;
+    void SetMasters(const QList<TMasterAddress>& Addresses);
 
     TListState State = lsIdle;
-    int MaxOutstanding = 15;
+    int MaxOutstanding = DefaultOutstanding;
+    int QueryRate = DefaultQueryRate;
     QByteArray MasterHost; // empty until the user chooses one
     QByteArray MasterPort = "28900";
+    QList<TMasterAddress> MoreMasters; // after the first
     TCompleteEvent OnComplete;
     TServerDoneEvent OnServerDone;
     TStatusEvent OnStatus;
@@ -89,14 +110,23 @@ protected:
     void RestartListTimer();
     // A fetch that cannot go on: says why, then ends the update as an abort does.
     void FetchFailed(const QString& Text);
+    void StopListTimers();
+    // A listed server, unless the same address and query port is listed already.
+    void AddListed(const QByteArray& Address, const QByteArray& QueryPort);
 
 private:
     void ServerDone(const TServerRef& Server);
     void UpdatesComplete();
     void ListTimedOut();
+    // True when a query may go now; otherwise the pace timer is set for the next one.
+    bool SendDue();
 
     std::unique_ptr<QTimer> ListTimer;
     std::unique_ptr<QTimer> FetchTimer;
+    std::unique_ptr<QTimer> PaceTimer;
+    QElapsedTimer PaceClock;
+    qint64 NextSendNs = 0;
+    QSet<QByteArray> Listed;
 };
 
 class TCustomSQPServerList : public TCustomServerList {
@@ -111,7 +141,13 @@ public:
     // No master sends this much; a list that grows past it is taken as it stands.
     static constexpr qsizetype MaxListBytes = 16 * 1024 * 1024;
 
+    // With several masters: one list per master that only fetches, then hands its entries
+    // over through OnFetched.
+    bool FetchOnly = false;
+    std::function<void(TCustomSQPServerList* Sender)> OnFetched;
+
 protected:
+    virtual std::unique_ptr<TCustomSQPServerList> CreateFetcher() const = 0;
     void FetchList() override;
     void QueryServers() override;
     void EndFetch() override;
@@ -122,8 +158,15 @@ protected:
     virtual void MasterClosed();
 
 private:
+    void FetchMasters();
+    void DropFetchers();
+    void MasterFetched(TCustomSQPServerList* Fetcher);
+
     QByteArray Challenge;       // a challenge that came in pieces
     QHostAddress MasterAddress; // of the master this list came from
+    std::vector<std::unique_ptr<TCustomSQPServerList>> Fetchers;
+    int FetchersRunning = 0;
+    int FetchersFailed = 0;
 };
 
 class TSQPMorrowServerList : public TCustomSQPServerList {
@@ -135,6 +178,7 @@ public:
 
 protected:
     void SendListRequest() override;
+    std::unique_ptr<TCustomSQPServerList> CreateFetcher() const override;
 };
 
 class TSQPHLServerList : public TCustomSQPServerList {
@@ -146,6 +190,7 @@ public:
 
 protected:
     void SendListRequest() override;
+    std::unique_ptr<TCustomSQPServerList> CreateFetcher() const override;
 };
 
 class TSQPGenericList : public TCustomSQPServerList {
@@ -160,4 +205,5 @@ public:
 
 protected:
     void SendListRequest() override;
+    std::unique_ptr<TCustomSQPServerList> CreateFetcher() const override;
 };

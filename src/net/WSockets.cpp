@@ -9,7 +9,10 @@
 #include <QUdpSocket>
 
 #include <cerrno>
+#include <ctime>
+#include <linux/sockios.h>
 #include <netdb.h>
+#include <sys/ioctl.h>
 
 namespace {
 
@@ -440,6 +443,9 @@ void TUDPClient::Connect(const QHostAddress& Address, quint16 PortNumber) {
     // Connected, so plain sends go to the server and only its datagrams arrive.
     S->connectToHost(Address, PortNumber);
     Socket = int(S->socketDescriptor());
+    // The first ask turns on arrival stamps for this socket; it has none to give yet.
+    timespec Unused{};
+    if (Socket >= 0) ioctl(Socket, SIOCGSTAMPNS, &Unused);
     Connected = S->state() == QAbstractSocket::ConnectedState;
     if (Connected) FlushPending();
 }
@@ -457,6 +463,18 @@ void TUDPClient::Close() {
     Connected = false;
     Socket = -1;
     SocketState = ssClosed;
+    FirstSentNs = LastArrivalNs = 0;
+}
+
+static qint64 WallClockNs() {
+    timespec Now{};
+    clock_gettime(CLOCK_REALTIME, &Now); // the clock of the kernel's arrival stamps
+    return qint64(Now.tv_sec) * 1000000000 + Now.tv_nsec;
+}
+
+qint64 TUDPClient::RoundTripNs() const {
+    if (!FirstSentNs || !LastArrivalNs || LastArrivalNs < FirstSentNs) return -1;
+    return LastArrivalNs - FirstSentNs;
 }
 
 void TUDPClient::SendText(const QByteArray& Text) {
@@ -477,6 +495,7 @@ int TUDPClient::SendBuf(const char* Buffer, int Length) {
         ReportQtError(Sock.get());
         return -1;
     }
+    if (!FirstSentNs) FirstSentNs = WallClockNs();
     return int(Sent);
 }
 
@@ -489,6 +508,10 @@ QByteArray TUDPClient::ReceiveText() {
         return {};
     }
     Datagram.truncate(Got);
+    timespec Stamp{};
+    LastArrivalNs = ioctl(Socket, SIOCGSTAMPNS, &Stamp) == 0
+                        ? qint64(Stamp.tv_sec) * 1000000000 + Stamp.tv_nsec
+                        : WallClockNs();
     return Datagram;
 }
 

@@ -150,10 +150,14 @@ public:
     int SendBuf(const char* Buffer, int Length);
     // Exactly one pending datagram (any bytes, possibly empty); empty when none is pending.
     QByteArray ReceiveText();
+    // Nanoseconds from the first send since Open to the kernel's arrival time of the last
+    // datagram read, so a busy event loop does not add to a ping; -1 when unknown.
+    qint64 RoundTripNs() const;
 
 private:
     void Connect(const QHostAddress& Address, quint16 PortNumber);
     void FlushPending();
+    qint64 FirstSentNs = 0, LastArrivalNs = 0;
     later_ptr<QUdpSocket> Sock;
     bool Connected = false;
     // Datagrams sent while a host name is still being looked up.

@@ -121,6 +121,8 @@ void TCustomServer::StartAttempt() {
     if (!QueryTimer) {
         QueryTimer.reset(new QTimer);
         QueryTimer->setSingleShot(true);
+        // A coarse timer may end an attempt 5 % early and throw away a reply still in time.
+        QueryTimer->setTimerType(Qt::PreciseTimer);
         QObject::connect(QueryTimer.get(), &QTimer::timeout, [this] { TimedOut(); });
     }
     QueryTimer->start(Timeout);
@@ -178,6 +180,9 @@ void TGameServer::StartAttempt() {
 
 void TGameServer::FinishQuery() {
     Elapsed = TickCount() - StartTick;
+    const qint64 Wire = Responded ? RoundTripNs() : -1;
+    // The wire time, unless a wall-clock step made it disagree with the steady clock.
+    if (Wire >= 0 && Wire <= (Elapsed + 1) * 1000000) Elapsed = (Wire + 500000) / 1000000;
     ParseReply();
     CloseSocket();
     TCustomServer::FinishQuery();
@@ -199,6 +204,10 @@ void TUDPQueryServer::OpenSocket() {
         DataReceived(QueryClient->ReceiveText());
     };
     QueryClient->Open();
+}
+
+qint64 TUDPQueryServer::RoundTripNs() const {
+    return QueryClient ? QueryClient->RoundTripNs() : -1;
 }
 
 void TUDPQueryServer::CloseSocket() {

@@ -189,6 +189,7 @@ protected:
 
     virtual void OpenSocket() = 0;
     virtual void CloseSocket() = 0;
+    virtual qint64 RoundTripNs() const { return -1; }
     virtual void SendQuery() = 0;
     virtual bool AddPacket(const QByteArray& Data) = 0;
     virtual void ParseReply() = 0;
@@ -205,6 +206,7 @@ public:
 protected:
     void OpenSocket() override;
     void CloseSocket() override;
+    qint64 RoundTripNs() const override;
 
     later_ptr<TUDPClient> QueryClient;
 };

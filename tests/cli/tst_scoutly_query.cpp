@@ -69,6 +69,7 @@ private slots:
     void badArguments();
     void wholeListFromMaster();
     void masterUnreachable();
+    void severalMasters();
 
 private:
     TLabGameServer Alpha{AlphaConfig()};
@@ -173,6 +174,10 @@ void TestScoutlyQuery::badArguments_data() {
         << QStringList{"--protocol", "xyz", "127.0.0.1:1"} << QString("unknown protocol 'xyz'");
     QTest::newRow("unknown option")
         << QStringList{"--frobnicate", "127.0.0.1:1"} << QString("Unknown option");
+    QTest::newRow("rate zero") << QStringList{"--rate", "0", "127.0.0.1:1"}
+                               << QString("--rate takes a number from 1 to 5000");
+    QTest::newRow("bad master in a list") << QStringList{"--master", "127.0.0.1:1;127.0.0.1:0"}
+                                          << QString("'127.0.0.1:0' is not HOST[:PORT]");
 }
 
 void TestScoutlyQuery::badArguments() {
@@ -226,6 +231,29 @@ void TestScoutlyQuery::masterUnreachable() {
     QCOMPARE(Run.ExitCode, 3);
     QVERIFY2(Run.Err.contains("Master server: Connection refused"), Run.Err.constData());
     QVERIFY(Run.Out.startsWith("0 servers listed"));
+}
+
+void TestScoutlyQuery::severalMasters() {
+    // Overlapping lists, given as a list and again: merged; the master down is named.
+    TLabFarm Farm;
+    QVERIFY(Farm.Start(TLabFarm::MakeConfigs(6)));
+    TLabMasterServer First, Second;
+    for (int I = 0; I < Farm.Count(); ++I)
+        (I < 4 ? First : Second).Config.Lists["morrow"]
+            << "127.0.0.1:" + QByteArray::number(Farm.Port(I));
+    First.Config.Lists["morrow"] << Second.Config.Lists["morrow"].first();
+    QVERIFY(First.Listen() && Second.Listen());
+    QUdpSocket Holder;
+    const quint16 Down = SilentPort(Holder);
+    const TRun Run =
+        RunQuery({"--master", QString("127.0.0.1:%1, 127.0.0.1:%2").arg(First.Port()).arg(Down),
+                  "--master", QString("127.0.0.1:%1").arg(Second.Port()), "--rate", "50"});
+    QCOMPARE(Run.ExitCode, 0);
+    QVERIFY2(Run.Err.contains(
+                 QString("Master server 127.0.0.1:%1: Connection refused").arg(Down).toUtf8()),
+             Run.Err.constData());
+    QVERIFY2(Run.Out.contains("6 servers listed, 6 answered"), Run.Out.constData());
+    QVERIFY(Run.Ms >= 5 * 1000 / 50);
 }
 
 QTEST_GUILESS_MAIN(TestScoutlyQuery)

@@ -95,7 +95,8 @@ void TestConfig::freshHomeDefaults() {
     QCOMPARE(F->proxyport->text(), QString("80"));
     QCOMPARE(F->skinpathbox->currentText(), QString("Default"));
     QCOMPARE(F->speedbox->currentIndex(), 2);
-    QCOMPARE(F->queryparallel->value(), 10);
+    QCOMPARE(F->queryparallel->value(), 256);
+    QCOMPARE(F->queryrate->value(), 200);
     QCOMPARE(F->nick->text(), QString());
     QCOMPARE(F->Settings.MasterHost(), QByteArray());
     // The edition hides what it does not use.

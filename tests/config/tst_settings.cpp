@@ -119,6 +119,12 @@ void TestSettings::earlierStoreReadBack() {
     {
         TSettings Settings(TEdition::Morrow());
         for (const TFieldSchema& F : FieldSchema()) {
+            // Fields added since that store read as their defaults.
+            if (F.Field > TField::FormTop) {
+                QVERIFY2(!Raw.contains(F.Name), F.Name);
+                QCOMPARE(Settings.Value(F.Field), QString::fromLatin1(F.Default));
+                continue;
+            }
             QVERIFY2(Raw.contains(F.Name), F.Name);
             QCOMPARE(Settings.Value(F.Field), Raw.value(F.Name).toString());
         }
@@ -134,7 +140,10 @@ void TestSettings::earlierStoreReadBack() {
     }
     QFile A(Earlier), B(File);
     QVERIFY(A.open(QIODevice::ReadOnly) && B.open(QIODevice::ReadOnly));
-    QCOMPARE(B.readAll(), A.readAll());
+    // Besides the fields added since, which are written with their defaults.
+    QByteArray Written = B.readAll();
+    Written.replace("Scoutly\\tarnwick\\morrow\\config\\queryrate_Value=200\n", "");
+    QCOMPARE(Written, A.readAll());
 }
 
 void TestSettings::links_data() {

@@ -1,5 +1,6 @@
 // Records without the network: reply parsing, players, rules, columns and class references.
 #include "servers/customserver.h"
+#include "servers/serverfilter.h"
 
 #include <QtTest>
 
@@ -95,6 +96,8 @@ private slots:
     void notRespondingMark();
     void halfLifeReplies_data();
     void halfLifeReplies();
+    void filterRules_data();
+    void filterRules();
 };
 
 void TestRecords::classReferences() {
@@ -436,6 +439,87 @@ void TestRecords::halfLifeReplies() {
         QCOMPARE(S.ServerName, QByteArray("HL One"));
         QCOMPARE(S.MapName, QByteArray("de_dust"));
     }
+}
+
+namespace {
+struct TFilterCase {
+    const char* Label;
+    QByteArray Name, Map, Type;
+    int NumPlayers, MaxPlayers, Ping;
+    QList<QByteArray> Players;
+};
+
+// Alpha has a plain player, Gamma is full and its player hides behind control codes, Delta
+// never answered, Echo has a 500-character name and one in Windows-1252.
+const QList<TFilterCase>& FilterCases() {
+    static const QList<TFilterCase> Cases{
+        {"alpha", "Alpha Arena", "DM-Deck16", "DeathMatch", 1, 8, 40, {"Bob"}},
+        {"beta", "Beta [CTF]", "CTF-Face", "CTF", 0, 8, 120, {}},
+        {"gamma", "G\xc3\xa4mma.*", "dm2", "dm", 2, 2, 300, {"\x03\x1b[31mZed\x01", "Ann"}},
+        {"delta", "NOT RESPONDING Delta", "", "", 0, 0, 9999, {}},
+        {"echo", "Echo", "dm3", "dm", 2, 16, 60, {QByteArray(494, 'x') + "Needle", "Ren\xe9"}},
+    };
+    return Cases;
+}
+} // namespace
+
+Q_DECLARE_METATYPE(TServerFilterState)
+
+void TestRecords::filterRules_data() {
+    QTest::addColumn<TServerFilterState>("state");
+    QTest::addColumn<QStringList>("passing");
+    const QStringList All{"alpha", "beta", "gamma", "delta", "echo"};
+    const auto Text = [](const char* T) { return TServerFilterState{T}; };
+    QTest::newRow("none") << TServerFilterState{} << All;
+    QTest::newRow("blank text") << Text("   ") << All;
+    QTest::newRow("name") << Text("arena") << QStringList{"alpha"};
+    QTest::newRow("map") << Text("ctf-FACE") << QStringList{"beta"};
+    QTest::newRow("game type") << Text("deathmatch") << QStringList{"alpha"};
+    QTest::newRow("player") << Text("BOB") << QStringList{"alpha"};
+    QTest::newRow("player behind control codes") << Text("zed") << QStringList{"gamma"};
+    QTest::newRow("regex characters literal") << Text("a.*") << QStringList{"gamma"};
+    QTest::newRow("decoded utf-8") << Text("G\u00c4MMA") << QStringList{"gamma"};
+    QTest::newRow("decoded windows-1252") << Text("ren\u00e9") << QStringList{"echo"};
+    QTest::newRow("end of a long name") << Text("needle") << QStringList{"echo"};
+    QTest::newRow("no match") << Text("zzz") << QStringList{};
+    QTest::newRow("hide empty") << TServerFilterState{{}, true}
+                                << QStringList{"alpha", "gamma", "echo"};
+    QTest::newRow("hide full") << TServerFilterState{{}, false, true}
+                               << QStringList{"alpha", "beta", "delta", "echo"};
+    QTest::newRow("hide not responding") << TServerFilterState{{}, false, false, true}
+                                         << QStringList{"alpha", "beta", "gamma", "echo"};
+    QTest::newRow("max ping") << TServerFilterState{{}, false, false, false, 100}
+                              << QStringList{"alpha", "echo"};
+    QTest::newRow("max ping at the bound")
+        << TServerFilterState{{}, false, false, false, 120} << QStringList{"alpha", "beta", "echo"};
+    QTest::newRow("switches together")
+        << TServerFilterState{{}, true, true, true, 0} << QStringList{"alpha", "echo"};
+    QTest::newRow("text and switches")
+        << TServerFilterState{"dm", true, false, false, 100} << QStringList{"alpha", "echo"};
+}
+
+void TestRecords::filterRules() {
+    QFETCH(TServerFilterState, state);
+    QFETCH(QStringList, passing);
+    const TServerFilter Filter(state);
+    QStringList Passed;
+    for (const TFilterCase& C : FilterCases()) {
+        TMorrowServer Server("10.0.0.1", "7778");
+        Server.ServerName = C.Name;
+        Server.MapName = C.Map;
+        Server.GameType = C.Type;
+        Server.NumPlayers = C.NumPlayers;
+        Server.MaxPlayers = C.MaxPlayers;
+        Server.Ping = C.Ping;
+        Server.Responded = C.Ping < 9999;
+        for (const QByteArray& Name : C.Players) {
+            Server.Players.push_back(Server.PlayerClass()->Create({}));
+            Server.Players.back()->Name = Name;
+        }
+        if (Filter.Passes(Server)) Passed << C.Label;
+    }
+    QCOMPARE(Passed, passing);
+    QCOMPARE(Filter.Active(), passing.size() < FilterCases().size());
 }
 
 QTEST_GUILESS_MAIN(TestRecords)

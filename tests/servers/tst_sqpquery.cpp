@@ -79,6 +79,8 @@ private slots:
     void multiDatagramReply();
     void pingMeasuresRoundTrip();
     void silentServerTwoAttempts();
+    void attemptTiming_data();
+    void attemptTiming();
     void answersOnlySecondAttempt();
     void incompleteReplies_data();
     void incompleteReplies();
@@ -183,6 +185,51 @@ void TestSQPQuery::silentServerTwoAttempts() {
     MarkNotResponding(*S);
     QCOMPARE(S->Ping, 9999);
     QCOMPARE(S->ServerName, QByteArray("NOT RESPONDING "));
+}
+
+void TestSQPQuery::attemptTiming_data() {
+    // One attempt of the real 2000 ms: it ends on time, and a late reply inside it counts.
+    QTest::addColumn<int>("delay"); // -1: silent
+    QTest::addColumn<bool>("responded");
+    QTest::addColumn<int>("busy"); // ms our event loop is blocked once the query is out
+    QTest::newRow("silent") << -1 << false << 0;
+    QTest::newRow("reply at 1950 ms") << 1950 << true << 0;
+    // The ping is the wire's time, not how long we took to get to the reply.
+    QTest::newRow("reply at 50 ms, loop busy 300 ms") << 50 << true << 300;
+}
+
+void TestSQPQuery::attemptTiming() {
+    QFETCH(int, delay);
+    QFETCH(bool, responded);
+    QFETCH(int, busy);
+    TLabServerConfig Config = AlphaConfig();
+    Config.Silent = delay < 0;
+    Config.DelayMs = qMax(0, delay);
+    TLabFarmThread Lab; // its own thread, so it answers on time while ours is busy
+    QVERIFY(Lab.Start({Config}));
+    auto S = RecordFor(Lab.Port(0));
+    S->MaxRetries = 0;
+    TQueryRun Run;
+    // A real event loop: the waits of QTRY would show in the timing.
+    QEventLoop Loop;
+    Run.Start(*S);
+    QThread::msleep(busy);
+    QTimer Poll;
+    connect(&Poll, &QTimer::timeout, &Loop, [&] {
+        if (Run.Calls) Loop.quit();
+    });
+    Poll.start(1);
+    QTimer::singleShot(4000, &Loop, &QEventLoop::quit);
+    Loop.exec();
+    QCOMPARE(Run.Calls, 1);
+    QCOMPARE(S->Responded, responded);
+    const qint64 Expected = responded ? qMax(delay, busy) : S->Timeout;
+    // Never early; late only by a loaded machine's scheduling.
+    QVERIFY2(Run.ElapsedMs >= Expected - 1 && Run.ElapsedMs <= Expected + 15,
+             qPrintable(QString::number(Run.ElapsedMs)));
+    if (responded)
+        QVERIFY2(S->Ping >= delay - 1 && S->Ping <= delay + 15,
+                 qPrintable(QString::number(S->Ping)));
 }
 
 void TestSQPQuery::answersOnlySecondAttempt() {

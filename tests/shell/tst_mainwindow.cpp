@@ -1,12 +1,16 @@
 // The main window driven offscreen against a lab master and lab game servers.
+#include "config/settings.h"
 #include "mainwindowfixture.h"
+#include "ui/shell/filterbar.h"
 #include "ui/widgets/dockarea.h"
 
+#include <QCheckBox>
 #include <QClipboard>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
+#include <QSpinBox>
 #include <QToolButton>
 #include <QTreeWidget>
 
@@ -16,6 +20,13 @@ QList<TLabServerConfig> Servers(int Count, int DelayMs = 0) {
     for (TLabServerConfig& C : Configs)
         C.DelayMs = DelayMs;
     return Configs;
+}
+
+QList<TLabPlayer> Named(const QList<QByteArray>& Names) {
+    QList<TLabPlayer> Players(Names.size());
+    for (qsizetype I = 0; I < Names.size(); ++I)
+        Players[I].Name = Names[I];
+    return Players;
 }
 
 QStringList ColumnTexts(const TServerListModel& Model, int Column) {
@@ -41,6 +52,15 @@ private slots:
     void findWalksToTheEnd();
     void layoutSurvivesRestart();
     void dockedWindowsComeBack();
+    void filterNarrowsTheList_data();
+    void filterNarrowsTheList();
+    void playerSearchComesFirst();
+    void buddiesAfterRefresh();
+    void cleanupTestCase() { FilterLab.reset(); }
+
+private:
+    // One refresh of five chosen servers serves every filter case.
+    std::unique_ptr<TMainWindowFixture> FilterLab;
 };
 
 void TestMainWindow::refreshFillsRows() {
@@ -295,6 +315,149 @@ void TestMainWindow::dockedWindowsComeBack() {
     QVERIFY(!Info->isFloating());
     QVERIFY(Info->isVisible());
     QVERIFY(F.Info()->isVisible());
+}
+
+void TestMainWindow::filterNarrowsTheList_data() {
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("hideEmpty");
+    QTest::addColumn<bool>("hideFull");
+    QTest::addColumn<bool>("hideSilent");
+    QTest::addColumn<int>("maxPing");
+    QTest::addColumn<QStringList>("shown");
+    const QStringList All{"Alpha Arena", "Beta [CTF]", "Echo", "Gamma.*", "NOT RESPONDING"};
+    QTest::newRow("off") << "" << false << false << false << 0 << All;
+    QTest::newRow("player") << "BOB" << false << false << false << 0 << QStringList{"Alpha Arena"};
+    QTest::newRow("player with control codes")
+        << "zed" << false << false << false << 0 << QStringList{"Gamma.*"};
+    QTest::newRow("regex characters literal")
+        << ".*" << false << false << false << 0 << QStringList{"Gamma.*"};
+    QTest::newRow("end of a 500-character name")
+        << "needle" << false << false << false << 0 << QStringList{"Echo"};
+    QTest::newRow("empty and full")
+        << "" << true << true << false << 0 << QStringList{"Alpha Arena", "Echo"};
+    QTest::newRow("silent and distant") << "" << false << false << true << 100
+                                        << QStringList{"Alpha Arena", "Beta [CTF]", "Gamma.*"};
+    QTest::newRow("text and a switch")
+        << "a" << false << true << false << 0 << QStringList{"Alpha Arena", "Beta [CTF]", "Echo"};
+}
+
+void TestMainWindow::filterNarrowsTheList() {
+    QFETCH(QString, text);
+    QFETCH(bool, hideEmpty);
+    QFETCH(bool, hideFull);
+    QFETCH(bool, hideSilent);
+    QFETCH(int, maxPing);
+    QFETCH(QStringList, shown);
+    if (!FilterLab) {
+        QList<TLabServerConfig> C(5);
+        C[0].HostName = "Alpha Arena";
+        C[0].MapName = "DM-Deck16";
+        C[0].GameType = "DeathMatch";
+        C[0].Players = Named({"Bob"});
+        C[1].HostName = "Beta [CTF]";
+        C[1].MapName = "CTF-Face";
+        C[1].GameType = "CTF";
+        C[2].HostName = "Gamma.*";
+        C[2].MaxPlayers = 2;
+        // A value ends at its first control byte: the name arrives as "Zed".
+        C[2].Players = Named({"Zed\x07\x1b[31mRed", "Ann"});
+        C[3].Silent = true;
+        C[4].HostName = "Echo";
+        C[4].DelayMs = 200;
+        C[4].Players = Named({QByteArray(494, 'x') + "Needle", "Mia"});
+        FilterLab = std::make_unique<TMainWindowFixture>();
+        QVERIFY(FilterLab->Start(C));
+        QVERIFY(FilterLab->Refresh());
+    }
+    TMainWindowFixture& F = *FilterLab;
+    if (!F.Main->filterbar->isVisible()) F.Main->ShowFilter->trigger();
+    TFilterBar* Bar = F.Main->filterbar;
+    Bar->filtertext->setText(text);
+    Bar->hideempty->setChecked(hideEmpty);
+    Bar->hidefull->setChecked(hideFull);
+    Bar->hidenotresponding->setChecked(hideSilent);
+    Bar->maxping->setValue(maxPing);
+    QStringList Names = ColumnTexts(*F.Model(), 0);
+    for (QString& Name : Names)
+        Name = Name.trimmed();
+    Names.sort();
+    QCOMPARE(Names, shown);
+    QCOMPARE(F.Model()->TotalCount(), 5);
+    QCOMPARE(F.Main->filtercount->isVisible(), shown.size() < 5);
+    if (shown.size() < 5)
+        QCOMPARE(F.Main->filtercount->text(), QString("Showing %1 of 5 servers").arg(shown.size()));
+    // What the user selects and copies is what the list shows.
+    F.Main->serverview->selectAll();
+    QCOMPARE(F.Main->SelectedServers().size(), shown.size());
+    F.Main->CopytoClipboard->trigger();
+    const QString Copied = QApplication::clipboard()->text();
+    QCOMPARE(Copied.isEmpty() ? 0 : Copied.split("\r\n").size(), shown.size());
+}
+
+void TestMainWindow::playerSearchComesFirst() {
+    QList<TLabServerConfig> C(3);
+    C[0].HostName = "Crowd";
+    C[0].Players = Named({"Ann", "Bob", "Zed", "Mia", "Zed Two"});
+    C[1].HostName = "Quiet";
+    C[1].Players = Named({"Ann"});
+    C[2].HostName = "Lonely";
+    TMainWindowFixture F;
+    QVERIFY(F.Start(C));
+    QVERIFY(F.Refresh());
+    QVERIFY(QTest::qWaitForWindowActive(F.Main));
+    QVERIFY(!F.Main->filterbar->isVisible());
+    QTest::keyClick(F.Main, Qt::Key_F, Qt::ControlModifier | Qt::ShiftModifier);
+    QVERIFY(F.Main->filterbar->isVisible());
+    QTest::keyClicks(F.Main->filterbar->filtertext, "ZED");
+    QCOMPARE(F.Model()->rowCount(), 1);
+    F.SelectRows({0});
+    QTreeWidget* Players = F.Info()->playerview;
+    const auto Marked = [Players] {
+        QStringList Names;
+        for (int R = 0; R < Players->topLevelItemCount(); ++R)
+            if (Players->topLevelItem(R)->background(0).color() == Tinfo_form::MatchColor)
+                Names << Players->topLevelItem(R)->text(0) + '@' + QString::number(R);
+        return Names;
+    };
+    QCOMPARE(Players->topLevelItemCount(), 5);
+    for (Qt::SortOrder Order : {Qt::AscendingOrder, Qt::DescendingOrder}) {
+        Players->sortItems(0, Order);
+        const QStringList Expected = Order == Qt::AscendingOrder
+                                         ? QStringList{"Zed@0", "Zed Two@1"}
+                                         : QStringList{"Zed Two@0", "Zed@1"};
+        QCOMPARE(Marked(), Expected);
+    }
+    // The pane follows the text while the server stays selected.
+    F.Main->filterbar->filtertext->setText("mia");
+    QCOMPARE(Marked(), QStringList{"Mia@0"});
+    F.Main->filterbar->filtertext->setText("ann");
+    QCOMPARE(F.Model()->rowCount(), 2);
+    QCOMPARE(F.Main->filtercount->text(), QString("Showing 2 of 3 servers"));
+
+    // The bar comes back as it was left; hidden, it hides nothing.
+    F.Restart();
+    QVERIFY(F.Main->filterbar->isVisibleTo(F.Main));
+    QCOMPARE(F.Main->filterbar->filtertext->text(), QString("ann"));
+    QVERIFY(F.Refresh());
+    QCOMPARE(F.Model()->rowCount(), 2);
+    F.Main->ShowFilter->trigger();
+    QCOMPARE(F.Model()->rowCount(), 3);
+    QVERIFY(!F.Main->filtercount->isVisible());
+}
+
+void TestMainWindow::buddiesAfterRefresh() {
+    TMainWindowFixture F;
+    QList<TLabServerConfig> Configs = Servers(3);
+    Configs[0].Players = {TLabPlayer{}};
+    Configs[0].Players[0].Name = "Wren";
+    QVERIFY(F.Start(Configs));
+    F.Windows->Settings->SetBuddies("wren\n", false, 5);
+    F.Main->ApplyBuddies();
+    QVERIFY(F.Refresh());
+    QCOMPARE(F.Main->statuslabel->text(), QString("Updates Complete - Buddies online: Wren"));
+    const int Row = F.RowNamed(Configs[0].HostName);
+    QCOMPARE(F.Model()->data(F.Model()->index(Row, 0), Qt::ToolTipRole).toString(),
+             QString("Buddies: Wren"));
 }
 
 QTEST_MAIN(TestMainWindow)

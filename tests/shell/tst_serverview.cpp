@@ -58,10 +58,12 @@ private slots:
     void headerSorts_data();
     void headerSorts();
     void takeAllAndClear();
+    void filterHidesRowsInPlace();
     void favoriteColor_data();
     void favoriteColor();
     void layoutRoundTrip_data();
     void layoutRoundTrip();
+    void buddyMarkerAndReplace();
 };
 
 void TestServerView::compare_data() {
@@ -222,6 +224,40 @@ void TestServerView::takeAllAndClear() {
     QVERIFY(Watch.expired());
 }
 
+// Filtered rows keep their records: arrivals and changes come and go in list order, the
+// selection follows its records, and everything listed is handed back.
+void TestServerView::filterHidesRowsInPlace() {
+    TServerView View;
+    Fill(View);
+    TServerListModel& Model = *View.ListModel();
+    const QList<TServerRef> All{Model.Server(0), Model.Server(1), Model.Server(2), Model.Server(3)};
+    for (int Row : {1, 3})
+        View.selectionModel()->select(Model.index(Row, 0),
+                                      QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    Model.SetFilter(TServerFilter({"ARENA"}));
+    QCOMPARE(Names(Model), (QStringList{"alpha", "Charlie"}));
+    QCOMPARE(Model.TotalCount(), 4);
+    QCOMPARE(View.selectionModel()->selectedRows().size(), 1);
+    QCOMPARE(View.selectionModel()->selectedRows().first().row(), Model.RowOf(All[1].get()));
+
+    Model.Append(Record("echo", 30, 1, 8, "Arena Two"));
+    Model.Append(Record("foxtrot", 30, 1, 8, "dm1"));
+    QCOMPARE(Names(Model), (QStringList{"alpha", "Charlie", "echo"}));
+    static_cast<TGameServer&>(*All[0]).MapName = "Arena";
+    QCOMPARE(Model.Append(All[0]), 0);
+    static_cast<TGameServer&>(*All[1]).MapName = "dm2";
+    Model.Refresh(1);
+    QCOMPARE(Names(Model), (QStringList{"delta", "Charlie", "echo"}));
+    QCOMPARE(Model.RowOf(All[1].get()), -1);
+    QVERIFY(!View.selectionModel()->hasSelection());
+
+    Model.sort(0, Qt::AscendingOrder);
+    QCOMPARE(Names(Model), (QStringList{"Charlie", "delta", "echo"}));
+    Model.SetFilter(TServerFilter());
+    QCOMPARE(Names(Model), (QStringList{"alpha", "Bravo", "Charlie", "delta", "echo", "foxtrot"}));
+    QCOMPARE(Model.TakeAll().size(), 6);
+}
+
 void TestServerView::favoriteColor_data() {
     QTest::addColumn<bool>("Favorite");
     QTest::addColumn<int>("State");
@@ -315,6 +351,41 @@ void TestServerView::layoutRoundTrip() {
     View.show();
     QVERIFY(QTest::qWaitForWindowExposed(&View));
     QCOMPARE(View.header()->length(), View.viewport()->width());
+}
+
+void TestServerView::buddyMarkerAndReplace() {
+    TServerView View;
+    TServerListModel& Model = *View.ListModel();
+    QStringList Buddies{"Wren", "Ann"};
+    Model.BuddiesOn = [&](const TCustomServer& S) {
+        return S.ServerName == "alpha" ? Buddies : QStringList();
+    };
+    Fill(View);
+    const auto Tip = [&](int Row, int Column) {
+        return Model.data(Model.index(Row, Column), Qt::ToolTipRole).toString();
+    };
+    const auto Marked = [&](int Row, int Column) {
+        return !Model.data(Model.index(Row, Column), Qt::DecorationRole).isNull();
+    };
+    QCOMPARE(Tip(1, 0), QString("Buddies: Wren, Ann"));
+    QCOMPARE(Tip(1, 3), QString("Buddies: Wren, Ann"));
+    QVERIFY(Marked(1, 0) && !Marked(1, 1) && !Marked(0, 0));
+    QCOMPARE(Tip(0, 0), QString());
+
+    // The list changed: rows are read again.
+    Buddies.clear();
+    Model.RereadAll();
+    QVERIFY(!Marked(1, 0));
+    QCOMPARE(Tip(1, 0), QString());
+
+    // A fresher record takes the row's place: same row, new texts, the old record unknown.
+    const TServerRef Old = Model.Server(1);
+    const TServerRef Fresh = Record("alpha", 55, 16, 16, "arena");
+    Model.Replace(1, Fresh);
+    QCOMPARE(Model.Server(1), Fresh);
+    QCOMPARE(Model.RowOf(Fresh.get()), 1);
+    QCOMPARE(Model.RowOf(Old.get()), -1);
+    QCOMPARE(Model.Text(1, Model.PingColumn), QString("55"));
 }
 
 QTEST_MAIN(TestServerView)

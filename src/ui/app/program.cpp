@@ -10,6 +10,7 @@
 #include "ui/news/motd_main.h"
 #include "ui/shell/info_main.h"
 #include "ui/shell/scmorrow_main.h"
+#include "ui/shell/serverview.h"
 #include "ui/shell/splash_main.h"
 #include "ui/shell/tip_main.h"
 #include "ui/widgets/dockarea.h"
@@ -71,7 +72,9 @@ void TProgramWindows::CreateBrowser() {
     Config->OnSkinChanged = [this] { Main->ApplySkin(true); };
     Info = new Tinfo_form(Main.get());
     Info->hide();
-    Main->OnServerSelected = [this](const TServerRef& Server) { Info->ShowServer(Server); };
+    Main->OnServerSelected = [this](const TServerRef& Server) {
+        Info->ShowServer(Server, Main->serverview->ListModel()->Filter());
+    };
     Main->OnPlayerCaptions = [this](const QStringList& Captions) {
         Info->SetPlayerCaptions(Captions);
     };

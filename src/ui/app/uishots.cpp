@@ -11,6 +11,7 @@
 #include "config/settingsstore.h"
 #include "demo/demolab.h"
 #include "masterlist/browser.h"
+#include "net/netutils.h"
 #include "portal/portaloptions.h"
 #include "ui/app/program.h"
 #include "ui/chat/channellist_main.h"
@@ -18,6 +19,8 @@
 #include "ui/chat/chatmod_main.h"
 #include "ui/config/morrowconfig_main.h"
 #include "ui/news/motd_main.h"
+#include "ui/shell/filterbar.h"
+#include "ui/shell/info_main.h"
 #include "ui/shell/scmorrow_main.h"
 #include "ui/shell/serverview.h"
 #include "ui/shell/splash_main.h"
@@ -26,9 +29,11 @@
 #include "ui/widgets/uihooks.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QLineEdit>
 #include <QRegularExpression>
 #include <QTabWidget>
 #include <QTemporaryDir>
@@ -67,6 +72,29 @@ void Wait(int Ms, const std::function<bool()>& Done) {
     Clock.start();
     while (!Done() && Clock.elapsed() < Ms)
         QApplication::processEvents(QEventLoop::AllEvents, 50);
+}
+
+// The list narrowed by the filter bar to the servers of the selected server's last player, who
+// comes first in the players pane; the bar is put away again afterwards.
+int ShootFilter(TProgramWindows& Windows, const QString& Folder) {
+    Tsc_form& Main = *Windows.Main;
+    TServerListModel* Model = Main.serverview->ListModel();
+    const auto* Game =
+        dynamic_cast<const TGameServer*>(Model->ServerAt(Main.serverview->currentIndex().row()));
+    if (!Game || Game->Players.empty()) return 0;
+    Main.ShowFilter->trigger();
+    Main.filterbar->hidenotresponding->setChecked(true);
+    Main.filterbar->filtertext->setText(DisplayText(Game->Players.back()->Name));
+    const int Row = Model->RowOf(Game);
+    if (Row >= 0) {
+        Main.serverview->clearSelection();
+        Main.serverview->setCurrentIndex(Model->index(Row, 0));
+    }
+    Main.pages->Activate(Windows.Info);
+    const int Written = Save(&Main, Folder, "main-filter");
+    Main.filterbar->SetState({});
+    Main.ShowFilter->trigger();
+    return Written;
 }
 
 // The chat tab once the channel has seen some talk, then the server's channel list.
@@ -126,6 +154,7 @@ int ShootProgram(const QString& Folder, const QString& Master, const QString& Ch
             break;
         }
     Written += Save(&Main, Folder, "main");
+    Written += ShootFilter(Windows, Folder);
     // The News page, once the message service has answered.
     if (Windows.News && !Windows.News->motd_text->document()->isEmpty()) {
         Main.pages->Activate(Windows.News);

@@ -15,6 +15,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
@@ -64,6 +65,7 @@ Tconfig_form::Tconfig_form(TSettings& Settings, QWidget* Parent)
     configpages->setUsesScrollButtons(false);
     BuildGeneralTab();
     BuildChatTab();
+    BuildBuddiesTab();
     BuildProxyTab();
     gametab = Named(new QWidget, "gametab");
     configpages->addTab(gametab, "Game Config");
@@ -117,6 +119,9 @@ void Tconfig_form::BuildGeneralTab() {
     queryparallel->setRange(TCustomServerList::MinOutstanding,
                             TCustomServerList::MaxOutstandingLimit);
     queryparallel->setToolTip("More servers at once refresh a large list faster on a fast link");
+    queryrate = Named(new QSpinBox, "queryrate");
+    queryrate->setRange(TCustomServerList::MinQueryRate, TCustomServerList::MaxQueryRate);
+    queryrate->setToolTip("Queries sent each second while refreshing; lower it on a slow link");
     disablebanners = Named(new QCheckBox("Disable Banners"), "disablebanners");
     connect(disablebanners, &QCheckBox::clicked, this,
             [this](bool On) { FireEvent(OnBannersDisabled, On); });
@@ -148,6 +153,7 @@ void Tconfig_form::BuildGeneralTab() {
     Form->addRow("Nickname:", nick);
     Form->addRow("Master server:", masterserver);
     Form->addRow("Servers queried at once:", Row({queryparallel}));
+    Form->addRow("Queries per second:", Row({queryrate}));
     Form->addRow(speedlabel, speedbox);
     Form->addRow(realnamelabel, realname);
     auto* Layout = new QVBoxLayout(generaltab);
@@ -178,6 +184,28 @@ void Tconfig_form::BuildChatTab() {
     Layout->addLayout(Form);
     Layout->addStretch();
     configpages->addTab(chattab, "Chat");
+}
+
+void Tconfig_form::BuildBuddiesTab() {
+    buddiestab = Named(new QWidget, "buddiestab");
+    buddylist = Named(new QPlainTextEdit, "buddylist");
+    buddylist->setToolTip("Player names, one a line; case does not matter");
+    buddylist->setLineWrapMode(QPlainTextEdit::NoWrap);
+    watchfavorites = Named(new QCheckBox("Watch favourites every"), "watchfavorites");
+    watchfavorites->setToolTip("Ask the favourite servers again in the background, to tell when "
+                               "a buddy joins one");
+    watchminutes = Named(new QSpinBox, "watchminutes");
+    watchminutes->setRange(1, 1440);
+    watchminutes->setSuffix(" min");
+    auto* Watch = new QHBoxLayout;
+    Watch->addWidget(watchfavorites);
+    Watch->addWidget(watchminutes);
+    Watch->addStretch();
+    auto* Layout = new QVBoxLayout(buddiestab);
+    Layout->addWidget(new QLabel("Buddies (one name a line):"));
+    Layout->addWidget(buddylist, 1);
+    Layout->addLayout(Watch);
+    configpages->addTab(buddiestab, "Buddies");
 }
 
 void Tconfig_form::BuildProxyTab() {
@@ -314,6 +342,7 @@ void Tconfig_form::RegisterStoredFields() {
         {program_dir, TField::ProgramDir},
         {masterserver, TField::MasterServer},
         {queryparallel, TField::QueryParallel},
+        {queryrate, TField::QueryRate},
         {chatconnect, TField::ChatConnect},
         {hidejoins, TField::HideJoins},
         {useproxies, TField::UseProxies},
@@ -361,10 +390,15 @@ bool Tconfig_form::CheckGameFolder() {
 
 void Tconfig_form::RestoreSettings() {
     Storage.Restore(Settings);
+    buddylist->setPlainText(Settings.BuddyList());
+    watchfavorites->setChecked(Settings.WatchFavorites());
+    watchminutes->setValue(Settings.WatchMinutes());
 }
 
 void Tconfig_form::SaveSettings() {
     Storage.Save(Settings);
+    Settings.SetBuddies(buddylist->toPlainText(), watchfavorites->isChecked(),
+                        watchminutes->value());
     Settings.Save();
 }
 

@@ -17,6 +17,7 @@ class QLineEdit;
 class QProgressBar;
 class QPushButton;
 class QRadioButton;
+class QPlainTextEdit;
 class QSpinBox;
 class QTabWidget;
 class QToolButton;
@@ -78,6 +79,7 @@ public:
     QLineEdit* nick;
     QLineEdit* masterserver;
     QSpinBox* queryparallel;
+    QSpinBox* queryrate;
     QCheckBox* disablebanners;
     QCheckBox* use_taskbar;
     QLabel* speedlabel;
@@ -92,6 +94,10 @@ public:
     QCheckBox* chatconnect;
     QCheckBox* hidejoins;
     QCheckBox* noautoaway;
+    QWidget* buddiestab;
+    QPlainTextEdit* buddylist;
+    QCheckBox* watchfavorites;
+    QSpinBox* watchminutes;
     QLineEdit* homechanneledit;
     QLineEdit* chatserver;
     QCheckBox* useproxies;
@@ -145,6 +151,7 @@ protected:
 private:
     void BuildGeneralTab();
     void BuildChatTab();
+    void BuildBuddiesTab();
     void BuildProxyTab();
     void BuildSkinsTab();
     void BuildButtonColumn();

@@ -24,13 +24,38 @@ QTreeWidget* ListView(const char* Name, QAbstractItemView::SelectionMode Selecti
     return View;
 }
 
-void Fill(QTreeWidget* View, const QList<QStringList>& Rows) {
+// A player the search names sorts ahead of the others, whichever way the column sorts.
+class TPlayerItem : public QTreeWidgetItem {
+public:
+    TPlayerItem(const QStringList& Texts, bool Match) : QTreeWidgetItem(Texts), Match(Match) {
+        if (!Match) return;
+        QFont Bold = font(0);
+        Bold.setBold(true);
+        for (int C = 0; C < Texts.size(); ++C) {
+            setBackground(C, Tinfo_form::MatchColor);
+            setFont(C, Bold);
+        }
+    }
+    bool operator<(const QTreeWidgetItem& Other) const override {
+        const auto* Player = dynamic_cast<const TPlayerItem*>(&Other);
+        if (Player && Player->Match != Match) {
+            const QTreeWidget* View = treeWidget();
+            const bool Ascending =
+                !View || View->header()->sortIndicatorOrder() == Qt::AscendingOrder;
+            return Ascending == Match;
+        }
+        return QTreeWidgetItem::operator<(Other);
+    }
+    const bool Match;
+};
+
+void Fill(QTreeWidget* View, const QList<QStringList>& Rows, const QList<bool>& Matches = {}) {
     View->setUpdatesEnabled(false);
     View->setSortingEnabled(false);
     View->clear();
     QList<QTreeWidgetItem*> Items;
-    for (const QStringList& R : Rows)
-        Items << new QTreeWidgetItem(R);
+    for (qsizetype I = 0; I < Rows.size(); ++I)
+        Items << new TPlayerItem(Rows[I], I < Matches.size() && Matches[I]);
     View->addTopLevelItems(Items);
     View->setSortingEnabled(true);
     View->setUpdatesEnabled(true);
@@ -69,11 +94,13 @@ void Tinfo_form::SetPlayerCaptions(const QStringList& Captions) {
     playerview->setHeaderLabels(Labels);
 }
 
-void Tinfo_form::ShowServer(const TServerRef& Server) {
+void Tinfo_form::ShowServer(const TServerRef& Server, const TServerFilter& Search) {
     const auto* Game = dynamic_cast<const TGameServer*>(Server.get());
     if (!Game) return;
     QList<QStringList> Players;
+    QList<bool> Matches;
     for (const auto& P : Game->Players) {
+        Matches << Search.MatchesPlayer(P->Name);
         QList<QByteArray> Texts;
         P->GetColumnTexts(Texts);
         QStringList Row;
@@ -81,7 +108,7 @@ void Tinfo_form::ShowServer(const TServerRef& Server) {
             Row << DisplayText(T);
         Players << Row;
     }
-    Fill(playerview, Players);
+    Fill(playerview, Players, Matches);
     QList<QStringList> Rules;
     for (const TRule& R : Game->Rules)
         Rules << QStringList{DisplayText(R.Key), DisplayText(R.Value)};

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "masterlist/customserverlist.h"
+#include "servers/serverfilter.h"
 
 #include <QWidget>
 
@@ -18,8 +19,9 @@ public:
     // The browser sets the player columns from the server class's player class.
     void SetPlayerCaptions(const QStringList& Captions);
     // Fills both lists with the server's players and rules; a record that is no game server
-    // leaves them as they are.
-    void ShowServer(const TServerRef& Server);
+    // leaves them as they are. Players whose names hold Search's text come first, highlighted.
+    void ShowServer(const TServerRef& Server, const TServerFilter& Search = {});
+    static inline const QColor MatchColor{0xFF, 0xE8, 0x80};
 
     QTreeWidget* playerview;
     QSplitter* Splitter1;

@@ -3,9 +3,13 @@
 #include "config/paths.h"
 #include "config/settings.h"
 #include "masterlist/browser.h"
+#include "masterlist/buddies.h"
+#include "masterlist/favoriteswatch.h"
+#include "masterlist/slotwatch.h"
 #include "net/http.h"
 #include "net/netutils.h"
 #include "portal/portalfetcher.h"
+#include "ui/shell/filterbar.h"
 #include "ui/shell/newsticker.h"
 #include "ui/shell/serverview.h"
 #include "ui/widgets/dockarea.h"
@@ -66,12 +70,20 @@ Tsc_form::Tsc_form(TSettings& Settings, QWidget* Parent)
     serverview->setObjectName("serverview");
     serverview->setContextMenuPolicy(Qt::CustomContextMenu);
     serverview->AutoSizeLastColumn = false;
-    pages->setCentralWidget(serverview);
+    filterbar = new TFilterBar;
+    auto* ListArea = new QWidget;
+    auto* ListColumn = new QVBoxLayout(ListArea);
+    ListColumn->setContentsMargins(0, 0, 0, 0);
+    ListColumn->setSpacing(0);
+    ListColumn->addWidget(filterbar);
+    ListColumn->addWidget(serverview, 1);
+    pages->setCentralWidget(ListArea);
     Row->addWidget(pages, 1);
     Column->addLayout(Row, 1);
     setCentralWidget(Central);
     BuildStatusBar();
     BuildActions();
+    BuildFilter();
     BuildPortal();
 
     RxTrayIcon1 = new QSystemTrayIcon(this);
@@ -240,6 +252,38 @@ void Tsc_form::BuildActions() {
     ServerListPopup->addSeparator();
     ServerListPopup->addActions({AddtoFavorites, RemoveFromFavorites, RefreshSelected,
                                  CopytoClipboard, AutosizeColumns1, Find});
+    ShowFilter =
+        new QAction(style()->standardIcon(QStyle::SP_FileDialogContentsView), "&Show Filter", this);
+    ShowFilter->setObjectName("ShowFilter");
+    ShowFilter->setIconText("Filter");
+    ShowFilter->setCheckable(true);
+    ShowFilter->setShortcut(QKeySequence("Ctrl+Shift+F"));
+    ShowFilter->setShortcutContext(Qt::WindowShortcut);
+    connect(ShowFilter, &QAction::triggered, this, &Tsc_form::ShowFilterExecute);
+    addAction(ShowFilter);
+    ServerListPopup->addAction(ShowFilter);
+}
+
+void Tsc_form::BuildFilter() {
+    filterbar->hide();
+    filterbar->OnChange = [this](const TServerFilterState&) { filterbarChange(); };
+    filtercount = new QLabel;
+    filtercount->setObjectName("filtercount");
+    filtercount->hide();
+    filter_butt = new QToolButton;
+    filter_butt->setObjectName("filter_butt");
+    filter_butt->setAutoRaise(true);
+    filter_butt->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    filter_butt->setDefaultAction(ShowFilter);
+    filter_butt->setToolTip("Show or hide the filter bar (Ctrl+Shift+F)");
+    statusBar()->insertWidget(0, filter_butt);
+    statusBar()->insertWidget(3, filtercount);
+    TServerListModel* Model = serverview->ListModel();
+    const auto Count = [this] { UpdateFilterCount(); };
+    connect(Model, &QAbstractItemModel::rowsInserted, this, Count);
+    connect(Model, &QAbstractItemModel::rowsRemoved, this, Count);
+    connect(Model, &QAbstractItemModel::modelReset, this, Count);
+    connect(Model, &QAbstractItemModel::layoutChanged, this, Count);
 }
 
 void Tsc_form::FormCreate() {
@@ -253,7 +297,12 @@ void Tsc_form::FormCreate() {
     RestoreTick = StartTick;
     Browser = std::make_unique<TBrowser>(Settings);
     ConnectBrowser();
+    BuildBuddies();
     serverview->RestoreLayout(Settings.Registry(), ListLayoutKey);
+    filterbar->SetState(Settings.ListFilter());
+    ShowFilter->setChecked(Settings.FilterBarShown());
+    filterbar->setVisible(ShowFilter->isChecked());
+    filterbarChange();
 }
 
 void Tsc_form::ConnectBrowser() {
@@ -389,6 +438,8 @@ void Tsc_form::ClearServerView() {
 void Tsc_form::ServerUpdated(const TServerRef& Server) {
     TServerListModel* Model = serverview->ListModel();
     const int Row = Browser->UpdateExisting ? Model->RowOf(Server.get()) : -1;
+    // Rows shown again from the kept list are old news for the buddies.
+    if (Browser->Updating) Buddies->Report(Server);
     if (Row < 0)
         Model->Append(Server);
     else
@@ -407,6 +458,7 @@ void Tsc_form::ListStatus(int Percent, const QString& Text) {
 
 void Tsc_form::ListUpdatesComplete() {
     refresh_butt->setChecked(false);
+    ShowBuddiesFound();
     if (Browser->UpdateExisting) return;
     serverview->SortNow();
     const QModelIndex Current = serverview->currentIndex();
@@ -438,6 +490,7 @@ void Tsc_form::UpdateActionStates() {
     for (QAction* A :
          {Launch, AddtoFavorites, RemoveFromFavorites, RefreshSelected, CopytoClipboard, Find})
         A->setEnabled(Any);
+    JoinWhenFree->setEnabled(Selected.size() == 1 && TSlotWatch::IsFull(*Selected.first()));
     AddtoFavorites->setEnabled(false);
     RemoveFromFavorites->setEnabled(false);
     for (const TServerRef& S : Selected) {
@@ -454,6 +507,7 @@ void Tsc_form::LaunchExecute() {
         QMessageBox::information(this, windowTitle(), "You must select a server to launch");
         return;
     }
+    if (OfferJoinWhenFree(Selected.first())) return;
     const QString Error = Launcher.Launch(*Selected.first());
     if (!Error.isEmpty()) QMessageBox::critical(this, "Error", Error);
 }
@@ -529,6 +583,41 @@ void Tsc_form::FindDialog1Find() {
     FindDialog1->hide();
 }
 
+// ---- filter ---------------------------------------------------------------------------------
+
+void Tsc_form::ShowFilterExecute() {
+    const bool Shown = ShowFilter->isChecked();
+    filterbar->setVisible(Shown);
+    if (Shown) {
+        filterbar->filtertext->setFocus();
+        filterbar->filtertext->selectAll();
+    } else {
+        serverview->setFocus();
+    }
+    Settings.SetFilterBarShown(Shown);
+    filterbarChange();
+}
+
+void Tsc_form::filterbarChange() {
+    const TServerFilterState State =
+        ShowFilter->isChecked() ? filterbar->State() : TServerFilterState{};
+    serverview->ListModel()->SetFilter(TServerFilter(State));
+    UpdateFilterCount();
+    UpdateActionStates();
+    // The players pane follows the text: the players it names come first.
+    const QModelIndex Current = serverview->currentIndex();
+    if (Current.isValid() && serverview->selectionModel()->isSelected(Current))
+        serverviewSelectItem(Current.row());
+}
+
+void Tsc_form::UpdateFilterCount() {
+    const TServerListModel* Model = serverview->ListModel();
+    const int Shown = Model->rowCount(), Total = Model->TotalCount();
+    if (Shown < Total)
+        filtercount->setText(QString("Showing %1 of %2 servers").arg(Shown).arg(Total));
+    filtercount->setVisible(Shown < Total);
+}
+
 // ---- favourites -----------------------------------------------------------------------------
 
 void Tsc_form::SaveFavorites() {
@@ -568,6 +657,7 @@ void Tsc_form::fav_buttClick() {
 
 void Tsc_form::configure_buttClick() {
     if (OnConfigure) OnConfigure();
+    ApplyBuddies();
 }
 
 void Tsc_form::help_buttClick() {
@@ -614,6 +704,7 @@ void Tsc_form::FormDestroy() {
     // The news window reports the minutes of use while the counters are here.
     if (OnClosing) OnClosing();
     serverview->SaveLayout(Settings.Registry(), ListLayoutKey);
+    Settings.SetListFilter(filterbar->State());
     if (!Settings.SavedSinceLoad()) Settings.Save();
     ClearServerView();
     Browser->Favorites.Save();

@@ -23,8 +23,12 @@ class QSystemTrayIcon;
 class QTimer;
 class QToolButton;
 class TBrowser;
+class TBuddies;
+class TFavoritesWatch;
+class TSlotWatch;
 class TBannerFetcher;
 class TDockArea;
+class TFilterBar;
 class THttpClient;
 class TNewsTicker;
 class TServerView;
@@ -70,6 +74,9 @@ public:
     void FindExecute();
     void FindDialog1Find();
     void SaveFavorites();
+    // The filter bar: shown, it narrows the list to what it asks for; hidden, it hides nothing.
+    void ShowFilterExecute();
+    void filterbarChange();
 
     // Banners and the news ticker: the core's fetch loops, and the timers and clients they run
     // (named as the controls they replace).
@@ -77,6 +84,15 @@ public:
     void newstickerClick();
     TBannerFetcher* BannerFetcher = nullptr;
     TTickerFetcher* TickerFetcher = nullptr;
+
+    // Buddies, the favourites watch and joining when a slot frees (sc_buddies.cpp).
+    void ApplyBuddies();
+    void JoinWhenFreeExecute();
+    std::unique_ptr<TBuddies> Buddies;
+    std::unique_ptr<TFavoritesWatch> FavoritesWatch;
+    std::unique_ptr<TSlotWatch> SlotWatch;
+    QAction* JoinWhenFree = nullptr;
+    QToolButton* slotcancel = nullptr;
 
     // Selected rows that carry records, in view order.
     QList<TServerRef> SelectedServers() const;
@@ -119,6 +135,9 @@ public:
     QLabel* statuslabel;
     TNewsTicker* newsticker;
     QLabel* statuspanel3;
+    TFilterBar* filterbar;
+    QLabel* filtercount; // "Showing N of M servers" while the filter hides some
+    QToolButton* filter_butt;
     QSystemTrayIcon* RxTrayIcon1;
     QTimer* bannertimer = nullptr;
     THttpClient* bannerclient = nullptr;
@@ -132,6 +151,7 @@ public:
     QAction* CopytoClipboard;
     QAction* Find;
     QAction* AutosizeColumns1;
+    QAction* ShowFilter;
     QDialog* FindDialog1 = nullptr;
     QLineEdit* FindText = nullptr;
     QRadioButton* FindDown = nullptr;
@@ -158,10 +178,17 @@ private:
     void BuildActions();
     void BuildPortal();
     void ConnectBrowser();
+    void BuildBuddies();
+    void ShowBuddiesFound();
+    void WatchedFavorite(const TServerRef& Server);
+    bool OfferJoinWhenFree(const TServerRef& Server);
+    void Notify(const QString& Title, const QString& Text);
     void BuildPortalFetchers();
     void ShowBanner(const TBannerImage& Picture);
     void HideBanner();
     void bannerFrameTimer();
+    void BuildFilter();
+    void UpdateFilterCount();
     QToolButton* GlyphButton(const char* Name, const QString& Tip);
     bool Shown = false;
     bool Destroyed = false;

@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QHeaderView>
+#include <QIcon>
 #include <QPainter>
 #include <QPainterPath>
 #include <QResizeEvent>
@@ -72,32 +73,97 @@ void TServerListModel::ReadTexts(TRow& Row) const {
     Row.Server->GetColumnTexts(Strings);
     for (int I = 0; I < ColumnSlots; ++I)
         Row.Texts[I] = I < Strings.size() ? DisplayText(Strings[I]) : QString();
+    Row.Keys = TServerFilter::KeysOf(*Row.Server);
+    Row.Visible = Filt.Passes(*Row.Server, Row.Keys);
+    Row.Buddies = BuddiesOn ? BuddiesOn(*Row.Server) : QStringList();
 }
+
+void TServerListModel::Replace(int Row, const TServerRef& Server) {
+    if (Row < 0 || Row >= int(Shown.size())) return;
+    const int Index = Shown[Row];
+    RowIndex.remove(Rows[Index].Server.get());
+    Rows[Index].Server = Server;
+    RowIndex.insert(Server.get(), Index);
+    Update(Index);
+}
+
+void TServerListModel::RereadAll() {
+    for (TRow& Row : Rows)
+        ReadTexts(Row);
+    if (!Shown.empty())
+        emit dataChanged(index(0, 0), index(int(Shown.size()) - 1, ColumnSlots - 1));
+}
+
+namespace {
+QIcon BuddyMarker() {
+    QPixmap Picture(12, 12);
+    Picture.fill(Qt::transparent);
+    QPainter Painter(&Picture);
+    Painter.setRenderHint(QPainter::Antialiasing);
+    Painter.setPen(QColor(0x80, 0x40, 0x00));
+    Painter.setBrush(QColor(0xff, 0x99, 0x00));
+    Painter.drawEllipse(1, 1, 10, 10);
+    return QIcon(Picture);
+}
+} // namespace
 
 int TServerListModel::Append(const TServerRef& Server) {
     if (!Server) return -1;
-    if (const int Listed = RowOf(Server.get()); Listed >= 0) {
-        Refresh(Listed);
-        return Listed;
+    if (const int Listed = RowIndex.value(Server.get(), -1); Listed >= 0) {
+        Update(Listed);
+        return ShownRow[Listed];
     }
-    const int Row = int(Rows.size());
-    TRow Entry{Server, {}};
+    const int Index = int(Rows.size());
+    TRow Entry{Server, {}, {}, true, {}};
     ReadTexts(Entry);
-    beginInsertRows({}, Row, Row);
+    const bool Visible = Entry.Visible;
     Rows.push_back(std::move(Entry));
-    RowIndex.insert(Server.get(), Row);
-    endInsertRows();
-    return Row;
+    RowIndex.insert(Server.get(), Index);
+    ShownRow.push_back(-1);
+    if (Visible) {
+        const int Row = int(Shown.size());
+        beginInsertRows({}, Row, Row);
+        Shown.push_back(Index);
+        ShownRow[Index] = Row;
+        endInsertRows();
+    }
+    return ShownRow[Index];
 }
 
 int TServerListModel::RowOf(const TCustomServer* Server) const {
-    return RowIndex.value(Server, -1);
+    const int Index = RowIndex.value(Server, -1);
+    return Index < 0 ? -1 : ShownRow[Index];
 }
 
 void TServerListModel::Refresh(int Row) {
-    if (Row < 0 || Row >= int(Rows.size())) return;
-    ReadTexts(Rows[Row]);
-    emit dataChanged(index(Row, 0), index(Row, ColumnSlots - 1));
+    if (Row >= 0 && Row < int(Shown.size())) Update(Shown[Row]);
+}
+
+void TServerListModel::Renumber(int From) {
+    for (size_t I = size_t(From); I < Shown.size(); ++I)
+        ShownRow[Shown[I]] = int(I);
+}
+
+// A re-read record may now pass the filter or fail it: its row comes or goes in place.
+void TServerListModel::Update(int Index) {
+    TRow& Entry = Rows[Index];
+    ReadTexts(Entry);
+    const int Row = ShownRow[Index];
+    if (Entry.Visible && Row >= 0) {
+        emit dataChanged(index(Row, 0), index(Row, ColumnSlots - 1));
+    } else if (Row >= 0) {
+        beginRemoveRows({}, Row, Row);
+        Shown.erase(Shown.begin() + Row);
+        ShownRow[Index] = -1;
+        Renumber(Row);
+        endRemoveRows();
+    } else if (Entry.Visible) {
+        const int At = int(std::lower_bound(Shown.begin(), Shown.end(), Index) - Shown.begin());
+        beginInsertRows({}, At, At);
+        Shown.insert(Shown.begin() + At, Index);
+        Renumber(At);
+        endInsertRows();
+    }
 }
 
 void TServerListModel::Clear() {
@@ -111,22 +177,24 @@ QList<TServerRef> TServerListModel::TakeAll() {
     for (TRow& Row : Rows)
         Taken.append(std::move(Row.Server));
     std::vector<TRow>().swap(Rows);
+    std::vector<int>().swap(Shown);
+    std::vector<int>().swap(ShownRow);
     RowIndex = {};
     endResetModel();
     return Taken;
 }
 
 TServerRef TServerListModel::Server(int Row) const {
-    return Row >= 0 && Row < int(Rows.size()) ? Rows[Row].Server : nullptr;
+    return Row >= 0 && Row < int(Shown.size()) ? Rows[Shown[Row]].Server : nullptr;
 }
 
 TCustomServer* TServerListModel::ServerAt(int Row) const {
-    return Row >= 0 && Row < int(Rows.size()) ? Rows[Row].Server.get() : nullptr;
+    return Row >= 0 && Row < int(Shown.size()) ? Rows[Shown[Row]].Server.get() : nullptr;
 }
 
 QString TServerListModel::Text(int Row, int Column) const {
-    if (Row < 0 || Row >= int(Rows.size()) || Column < 0 || Column >= ColumnSlots) return {};
-    return Rows[Row].Texts[Column];
+    if (Row < 0 || Row >= int(Shown.size()) || Column < 0 || Column >= ColumnSlots) return {};
+    return Rows[Shown[Row]].Texts[Column];
 }
 
 bool TServerListModel::Favorite(int Row) const {
@@ -135,7 +203,7 @@ bool TServerListModel::Favorite(int Row) const {
 }
 
 int TServerListModel::rowCount(const QModelIndex& Parent) const {
-    return Parent.isValid() ? 0 : int(Rows.size());
+    return Parent.isValid() ? 0 : int(Shown.size());
 }
 
 int TServerListModel::columnCount(const QModelIndex& Parent) const {
@@ -143,10 +211,16 @@ int TServerListModel::columnCount(const QModelIndex& Parent) const {
 }
 
 QVariant TServerListModel::data(const QModelIndex& Index, int Role) const {
-    if (!Index.isValid() || Index.row() >= int(Rows.size())) return {};
-    const TRow& Row = Rows[Index.row()];
+    if (!Index.isValid() || Index.row() >= int(Shown.size())) return {};
+    const TRow& Row = Rows[Shown[Index.row()]];
     if (Role == Qt::DisplayRole) return Row.Texts[Index.column()];
     if (Role == Qt::UserRole) return QVariant::fromValue(Row.Server.get());
+    if (Row.Buddies.isEmpty()) return {};
+    if (Role == Qt::ToolTipRole) return "Buddies: " + Row.Buddies.join(", ");
+    if (Role == Qt::DecorationRole && Index.column() == 0) {
+        static const QIcon Marker = BuddyMarker();
+        return Marker;
+    }
     return {};
 }
 
@@ -196,11 +270,47 @@ void TServerListModel::sort(int Column, Qt::SortOrder Order) {
             return Descending ? Keys[B] < Keys[A] : Keys[A] < Keys[B];
         });
     }
+    Relayout(
+        [&] {
+            std::vector<TRow> Sorted;
+            Sorted.reserve(Rows.size());
+            for (int From : Sequence)
+                Sorted.push_back(std::move(Rows[From]));
+            Rows.swap(Sorted);
+            IndexRows();
+        },
+        QAbstractItemModel::VerticalSortHint);
+}
 
-    emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
-    ApplyOrder(Rows, Sequence);
-    IndexRows();
-    emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
+void TServerListModel::SetFilter(const TServerFilter& Filter) {
+    if (Filter.State() == Filt.State()) return;
+    Filt = Filter;
+    Relayout(
+        [this] {
+            for (TRow& Row : Rows)
+                Row.Visible = Filt.Passes(*Row.Server, Row.Keys);
+        },
+        QAbstractItemModel::NoLayoutChangeHint);
+}
+
+void TServerListModel::Relayout(const std::function<void()>& Change,
+                                QAbstractItemModel::LayoutChangeHint Hint) {
+    emit layoutAboutToBeChanged({}, Hint);
+    const QModelIndexList From = persistentIndexList();
+    std::vector<const TCustomServer*> Records;
+    Records.reserve(size_t(From.size()));
+    for (const QModelIndex& Index : From)
+        Records.push_back(ServerAt(Index.row()));
+    Change();
+    Reshow();
+    QModelIndexList To;
+    To.reserve(From.size());
+    for (qsizetype I = 0; I < From.size(); ++I) {
+        const int Row = RowOf(Records[size_t(I)]);
+        To.append(Row < 0 ? QModelIndex() : index(Row, From[I].column()));
+    }
+    changePersistentIndexList(From, To);
+    emit layoutChanged({}, Hint);
 }
 
 void TServerListModel::IndexRows() {
@@ -208,6 +318,16 @@ void TServerListModel::IndexRows() {
     RowIndex.reserve(qsizetype(Rows.size()));
     for (size_t I = 0; I < Rows.size(); ++I)
         RowIndex.insert(Rows[I].Server.get(), int(I));
+}
+
+void TServerListModel::Reshow() {
+    Shown.clear();
+    ShownRow.assign(Rows.size(), -1);
+    for (size_t I = 0; I < Rows.size(); ++I)
+        if (Rows[I].Visible) {
+            ShownRow[I] = int(Shown.size());
+            Shown.push_back(int(I));
+        }
 }
 
 // ---- delegate -------------------------------------------------------------------------------

@@ -5,6 +5,7 @@
 #include "ui/widgets/sortabletablemodel.h"
 
 #include "masterlist/customserverlist.h"
+#include "servers/serverfilter.h"
 
 #include <QHash>
 #include <QPixmap>
@@ -28,7 +29,13 @@ public:
     void SetColumns(const TColumnCaptions& Captions);
     int PingColumn = -1, PlayersColumn = -1;
 
-    // A record already listed keeps its row (and is re-read); returns the row.
+    // Rows are the records the filter passes, in list order; the others stay listed, unseen,
+    // until the filter or the record changes. Row numbers below are shown rows.
+    void SetFilter(const TServerFilter& Filter);
+    const TServerFilter& Filter() const { return Filt; }
+    int TotalCount() const { return int(Rows.size()); }
+
+    // A record already listed keeps its place (and is re-read); returns its row, -1 if hidden.
     int Append(const TServerRef& Server);
     int RowOf(const TCustomServer* Server) const;
     void Refresh(int Row);
@@ -50,6 +57,11 @@ public:
 
     std::function<bool(const TCustomServer&)> IsFavorite;
     bool Favorite(int Row) const;
+    // The buddies on a server: a marker by its name and a tool tip naming them.
+    std::function<QStringList(const TCustomServer&)> BuddiesOn;
+    void RereadAll(); // the buddy list changed
+    // A fresher record of the row's server takes its place; the row stays where it is.
+    void Replace(int Row, const TServerRef& Server);
 
     // -1/0/1 for ascending order.
     static int Compare(TColumnKind Kind, const QString& A, const QString& B);
@@ -58,12 +70,23 @@ private:
     struct TRow {
         TServerRef Server;
         std::array<QString, ColumnSlots> Texts;
+        TServerFilterKeys Keys;
+        bool Visible = true;
+        QStringList Buddies;
     };
     void ReadTexts(TRow& Row) const;
+    void Update(int Index);
     void IndexRows();
+    void Reshow();
+    void Renumber(int From);
+    // Changes rows between the layout signals; selection and current row follow their records.
+    void Relayout(const std::function<void()>& Change, QAbstractItemModel::LayoutChangeHint Hint);
 
-    std::vector<TRow> Rows;
+    std::vector<TRow> Rows; // every record, in list order
     QHash<const TCustomServer*, int> RowIndex;
+    std::vector<int> Shown;    // shown row -> index in Rows
+    std::vector<int> ShownRow; // index in Rows -> shown row or -1
+    TServerFilter Filt;
     std::array<TColumnCaption, ColumnSlots> Columns{};
 };
 
