@@ -16,8 +16,8 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QMap>
 #include <QEventLoop>
+#include <QMap>
 #include <QSet>
 
 #include <cmath>

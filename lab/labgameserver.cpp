@@ -153,7 +153,8 @@ static int MsSinceArrival(qintptr Socket) {
     timespec Stamp{}, Now{};
     if (ioctl(int(Socket), SIOCGSTAMPNS, &Stamp) != 0) return 0;
     clock_gettime(CLOCK_REALTIME, &Now);
-    const qint64 Ns = (qint64(Now.tv_sec) - Stamp.tv_sec) * 1000000000 + Now.tv_nsec - Stamp.tv_nsec;
+    const qint64 Ns =
+        (qint64(Now.tv_sec) - Stamp.tv_sec) * 1000000000 + Now.tv_nsec - Stamp.tv_nsec;
     // Rounded up: the timer waits whole milliseconds and fires late rather than early.
     return int(std::clamp<qint64>((Ns + 999999) / 1000000, 0, 1000));
 }
