@@ -204,7 +204,9 @@ int main(int argc, char** argv) {
         };
         TRegistry Registry;
         QString Error;
-        if (!StorePortalOverrides(Registry, Given(Motd), Given(Web), Error)) {
+        // The demo's own settings too, so the pictures show its buddies.
+        if (!(Lab ? Lab->Store(Registry, Error)
+                  : StorePortalOverrides(Registry, Given(Motd), Given(Web), Error))) {
             QTextStream(stderr) << "scoutly-shots: " << Error << '\n';
             return 1;
         }
