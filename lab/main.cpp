@@ -158,6 +158,13 @@ private:
     // The bots' nicks as players, so buddies and joining when a slot frees can be tried.
     void SeatFriends(int Count) {
         static const QList<QByteArray> Bots{"Scout", "Thorn", "Lyra", "Kestrel", "Rook", "Wren"};
+        // The farm's made-up players borrow some of these names; they take others, so a
+        // bot plays only where it is seated here.
+        static const QList<QByteArray> Others{"Sten", "Brand", "Ilse", "Falk", "Dag", "Odo"};
+        for (int I = 0; I < FFarm.Count(); ++I)
+            for (TLabPlayer& P : FFarm.Server(I)->Config.Players)
+                for (int B = 0; B < Bots.size(); ++B)
+                    if (P.Name.startsWith(Bots[B])) P.Name.replace(0, Bots[B].size(), Others[B]);
         QList<TLabServerConfig*> Chosen;
         for (int I = 0; I < FFarm.Count() && Chosen.size() < Count; ++I) {
             TLabServerConfig& C = FFarm.Server(I)->Config;

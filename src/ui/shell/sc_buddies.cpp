@@ -41,11 +41,11 @@ void Tsc_form::BuildBuddies() {
     statusBar()->addWidget(slotcancel);
     connect(slotcancel, &QToolButton::clicked, this, [this] { SlotWatch->Cancel(); });
     SlotWatch->OnTick = [this](TSlotWatch* Watch, int Seconds) {
-        statuslabel->setText(Watch->StatusText(Seconds));
+        ShowStatus(Watch->StatusText(Seconds));
     };
     SlotWatch->OnEnd = [this](TSlotWatch*, TSlotWatchEnd How, const QString& Text) {
         slotcancel->hide();
-        statuslabel->setText(Text);
+        ShowStatus(Text);
         if (How == TSlotWatchEnd::Launched) Notify("Join when a slot frees", Text);
         if (How == TSlotWatchEnd::LaunchFailed) QMessageBox::critical(this, "Error", Text);
     };
@@ -69,7 +69,7 @@ void Tsc_form::ShowBuddiesFound() {
         Listed << Model->Server(Row);
     Buddies->RoundDone();
     const QString Found = BuddiesFoundText(Buddies->FoundOn(Listed));
-    if (!Found.isEmpty()) statuslabel->setText(statuslabel->text() + " - " + Found);
+    if (!Found.isEmpty()) ShowStatus(statuslabel->text() + " - " + Found);
 }
 
 void Tsc_form::WatchedFavorite(const TServerRef& Server) {

@@ -207,7 +207,7 @@ void Tsc_form::BuildStatusBar() {
     statuspanel3 = new QLabel;
     statuspanel3->setFixedWidth(50);
     Bar->addWidget(gauge);
-    Bar->addWidget(statuslabel, 1);
+    Bar->addWidget(statuslabel, 2);
     Bar->addWidget(newsticker, 3);
     Bar->addWidget(statuspanel3);
 }
@@ -453,7 +453,13 @@ void Tsc_form::ListStatus(int Percent, const QString& Text) {
         gauge->setRange(0, 100);
         gauge->setValue(qMin(Percent, 100));
     }
+    ShowStatus(Text);
+}
+
+void Tsc_form::ShowStatus(const QString& Text) {
     statuslabel->setText(Text);
+    // The panel may be narrower than a long text; the whole of it is a hover away.
+    statuslabel->setToolTip(Text);
 }
 
 void Tsc_form::ListUpdatesComplete() {

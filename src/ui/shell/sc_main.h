@@ -58,6 +58,7 @@ public:
     void BannersDisabled(bool Off);
     void ServerUpdated(const TServerRef& Server);
     void ListStatus(int Percent, const QString& Text);
+    void ShowStatus(const QString& Text);
     void ClearServerView();
 
     // Handlers
