@@ -11,6 +11,7 @@
 #include "config/settingsstore.h"
 #include "demo/demolab.h"
 #include "masterlist/browser.h"
+#include "masterlist/buddies.h"
 #include "net/netutils.h"
 #include "portal/portaloptions.h"
 #include "ui/app/program.h"
@@ -81,10 +82,18 @@ int ShootFilter(TProgramWindows& Windows, const QString& Folder) {
     TServerListModel* Model = Main.serverview->ListModel();
     const auto* Game =
         dynamic_cast<const TGameServer*>(Model->ServerAt(Main.serverview->currentIndex().row()));
-    if (!Game || Game->Players.empty()) return 0;
+    QString Name = Game && !Game->Players.empty() ? DisplayText(Game->Players.back()->Name) : "";
+    // A buddy's servers, where there is one, so the picture shows the buddy marks too.
+    for (int Row = 0; Row < Model->rowCount(); ++Row)
+        if (const QStringList Found = Main.Buddies->On(*Model->ServerAt(Row)); !Found.isEmpty()) {
+            Game = dynamic_cast<const TGameServer*>(Model->ServerAt(Row));
+            Name = Found.first();
+            break;
+        }
+    if (!Game || Name.isEmpty()) return 0;
     Main.ShowFilter->trigger();
     Main.filterbar->hidenotresponding->setChecked(true);
-    Main.filterbar->filtertext->setText(DisplayText(Game->Players.back()->Name));
+    Main.filterbar->filtertext->setText(Name);
     const int Row = Model->RowOf(Game);
     if (Row >= 0) {
         Main.serverview->clearSelection();
