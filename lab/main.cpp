@@ -173,7 +173,15 @@ private:
         for (int I = 0; I < Chosen.size(); ++I) {
             TLabServerConfig& C = *Chosen[I];
             C.NumPlayers = -1;
-            if (C.Players.isEmpty()) C.Players.append(TLabPlayer{});
+            if (C.Players.isEmpty()) {
+                TLabPlayer Alone;
+                Alone.Id = "1";
+                Alone.Mesh = "Elf";
+                Alone.Skin = "Ranger";
+                Alone.Frags = 12;
+                Alone.Ping = 48;
+                C.Players.append(Alone);
+            }
             C.Players.first().Name = Bots[I % Bots.size()];
             while (I < 2 && C.Players.size() < C.MaxPlayers) {
                 TLabPlayer Extra = C.Players.first();
