@@ -320,8 +320,10 @@ struct TRun {
                                  : Text;
         if (Line != LastStatus) Err << Line << Qt::endl;
         LastStatus = Line;
-        // "List Timed Out", "Master server: ..." and the like.
-        if ((Percent == 0 && Text != "Updates Complete") || Text.startsWith("Master server "))
+        // "List Timed Out", "Master server: ..." and the like; the end text only repeats the
+        // masters that failed.
+        if (Text.startsWith("Master server ") ||
+            (Percent == 0 && Text != "Updates Complete" && !Text.contains(" - Master server ")))
             Problem = Text;
     }
 

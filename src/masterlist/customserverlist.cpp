@@ -104,6 +104,7 @@ void TCustomServerList::Refresh() {
     if (State != lsIdle) return;
     Servers.clear();
     Skipped = 0;
+    MasterFailures.clear();
     FetchList();
 }
 
@@ -111,6 +112,7 @@ void TCustomServerList::RefreshServers(const QList<TServerRef>& Records) {
     if (State != lsIdle) return;
     Aborted = false;
     Skipped = 0;
+    MasterFailures.clear();
     Servers = Records;
     NextIndex = 0;
     State = lsQuerying;
@@ -204,10 +206,12 @@ void TCustomServerList::UpdatesComplete() {
     PaceTimer->stop();
     State = lsIdle;
     // Said once, at the end, where it stays in view.
-    Status(0, Skipped ? QStringLiteral("Updates Complete (skipped %1 server addresses that are "
-                                       "not public)")
-                            .arg(Skipped)
-                      : QStringLiteral("Updates Complete"));
+    QString Text = Skipped ? QStringLiteral("Updates Complete (skipped %1 server addresses that "
+                                            "are not public)")
+                                 .arg(Skipped)
+                           : QStringLiteral("Updates Complete");
+    if (!MasterFailures.isEmpty()) Text += " - " + MasterFailures.join("; ");
+    Status(0, Text);
     FireEvent(OnComplete, this);
 }
 
@@ -299,7 +303,9 @@ void TCustomSQPServerList::FetchMasters() {
         Fetcher->OnStatus = [this, Name](TCustomServerList*, int Percent, const QString& Text) {
             if (Percent != 0) return;
             static const QString Prefix = QStringLiteral("Master server: ");
-            Status(-1, Name + ": " + (Text.startsWith(Prefix) ? Text.mid(Prefix.size()) : Text));
+            MasterFailures << Name + ": " +
+                                  (Text.startsWith(Prefix) ? Text.mid(Prefix.size()) : Text);
+            Status(-1, MasterFailures.last());
         };
         Fetcher->OnFetched = [this](TCustomSQPServerList* Sender) { MasterFetched(Sender); };
         Fetchers.push_back(std::move(Fetcher));

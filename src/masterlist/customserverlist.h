@@ -9,6 +9,7 @@
 #include <QObject>
 #include <QSet>
 #include <QString>
+#include <QStringList>
 #include <functional>
 #include <memory>
 #include <utility>
@@ -93,6 +94,7 @@ public:
     bool Aborted = false;
     QList<TServerRef> Servers;
     int Skipped = 0; // listed addresses of the last fetch that were not asked (MayQueryListed)
+    QStringList MasterFailures; // of the last fetch from several masters, as named in the status
     // Silence that ends a master fetch, and the longest a fetch may take however the master
     // trickles its bytes.
     int ListTimeout = 30000;

@@ -633,6 +633,11 @@ void TestServerList::severalMasters() {
                      .arg(QString::fromLatin1(MasterList[I].second),
                           masters[I] == "down" ? "Connection refused" : "List Timed Out");
     QCOMPARE(Log.Texts("Master server "), Named);
+    // The failures stay in view at the end.
+    if (!aborted)
+        QCOMPARE(Log.Statuses.last(),
+                 TStatus(0, Named.isEmpty() ? "Updates Complete"
+                                            : "Updates Complete - " + Named.join("; ")));
 }
 
 void TestServerList::pacing_data() {
