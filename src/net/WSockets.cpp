@@ -490,12 +490,14 @@ int TUDPClient::SendBuf(const char* Buffer, int Length) {
         Pending.append(QByteArray(Buffer, Length));
         return Length;
     }
+    // Before the send: on loopback the peer may have it before the call returns.
+    const qint64 SendingNs = WallClockNs();
     const qint64 Sent = Sock->write(Buffer, Length);
     if (Sent < 0) {
         ReportQtError(Sock.get());
         return -1;
     }
-    if (!FirstSentNs) FirstSentNs = WallClockNs();
+    if (!FirstSentNs) FirstSentNs = SendingNs;
     return int(Sent);
 }
 

@@ -181,8 +181,9 @@ void TGameServer::StartAttempt() {
 void TGameServer::FinishQuery() {
     Elapsed = TickCount() - StartTick;
     const qint64 Wire = Responded ? RoundTripNs() : -1;
-    // The wire time, unless a wall-clock step made it disagree with the steady clock.
-    if (Wire >= 0 && Wire <= (Elapsed + 1) * 1000000) Elapsed = (Wire + 500000) / 1000000;
+    // The wire time, unless a wall-clock step made it disagree with the steady clock (which
+    // starts after the send, so a send held up by the scheduler may exceed it a little).
+    if (Wire >= 0 && Wire <= (Elapsed + 100) * 1000000) Elapsed = (Wire + 500000) / 1000000;
     ParseReply();
     CloseSocket();
     TCustomServer::FinishQuery();
