@@ -5,6 +5,7 @@
 
 #include <QHostAddress>
 #include <QRandomGenerator>
+#include <memory>
 
 namespace {
 QString Nick(const TUser* User) {
@@ -62,14 +63,16 @@ void TChatSession::SetupEngine() {
     E.Server = Settings.ChatServerHost();
     E.Port = Settings.ChatServerPort();
     // Every try is the second choice and a number not tried since it was refused: the nick
-    // never grows past what servers accept.
-    E.OnNicksInUse = [Tried = QList<int>()](TIRCClient* Sender, QByteArray& NewNick) mutable {
-        if (NewNick == Sender->AltNick || Tried.size() >= 1000) Tried.clear();
+    // never grows past what servers accept. The list is shared: events fire through a copy of
+    // the handler, which would lose state of its own.
+    E.OnNicksInUse = [Tried = std::make_shared<QList<int>>()](TIRCClient* Sender,
+                                                              QByteArray& NewNick) {
+        if (NewNick == Sender->AltNick || Tried->size() >= 1000) Tried->clear();
         int Number;
         do
             Number = int(QRandomGenerator::global()->bounded(1000));
-        while (Tried.contains(Number));
-        Tried << Number;
+        while (Tried->contains(Number));
+        *Tried << Number;
         NewNick = Sender->AltNick + QByteArray::number(Number);
     };
 }

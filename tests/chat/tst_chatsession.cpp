@@ -238,6 +238,15 @@ void TestChatSession::nickRetries() {
     QCOMPARE(QSet<QString>(Numbered.begin(), Numbered.end()).size(), Numbered.size());
     for (const QString& Nick : Numbered)
         QVERIFY2(QRegularExpression("^taken_\\d{1,3}$").match(Nick).hasMatch(), qPrintable(Nick));
+    // Each try goes through a fresh copy of the handler, as events fire; no number comes twice.
+    QByteArray Nick = S.IRCClient1->AltNick; // refused again: the tries start over
+    QSet<QByteArray> Seen;
+    for (int I = 0; I < 1000; ++I) {
+        auto Copy = S.IRCClient1->OnNicksInUse;
+        Copy(S.IRCClient1.get(), Nick);
+        Seen.insert(Nick);
+    }
+    QCOMPARE(Seen.size(), 1000);
 }
 
 void TestChatSession::generatedNickIsKept() {
