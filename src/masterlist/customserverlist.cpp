@@ -301,6 +301,14 @@ void TCustomSQPServerList::FetchMasters() {
                 .arg(QString::fromUtf8(Master.first), QString::fromUtf8(Master.second));
         // A master that fails is named; the others carry on.
         Fetcher->OnStatus = [this, Name](TCustomServerList*, int Percent, const QString& Text) {
+            // Progress is the bytes of every list so far.
+            if (Percent < 0 && Text.startsWith(QStringLiteral("Server List ("))) {
+                qsizetype Bytes = 0;
+                for (const auto& Each : Fetchers)
+                    Bytes += Each->ListReply.size();
+                Status(-1, QStringLiteral("Server List (%1)").arg(Bytes));
+                return;
+            }
             if (Percent != 0) return;
             static const QString Prefix = QStringLiteral("Master server: ");
             MasterFailures << Name + ": " +

@@ -633,6 +633,7 @@ void TestServerList::severalMasters() {
                      .arg(QString::fromLatin1(MasterList[I].second),
                           masters[I] == "down" ? "Connection refused" : "List Timed Out");
     QCOMPARE(Log.Texts("Master server "), Named);
+    QCOMPARE(Log.Texts("Server List (").isEmpty(), aborted);
     // The failures stay in view at the end.
     if (!aborted)
         QCOMPARE(Log.Statuses.last(),
