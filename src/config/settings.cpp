@@ -312,7 +312,6 @@ int TSettings::WatchMinutes() const {
 void TSettings::SetBuddies(const QString& Lines, bool Watch, int Minutes) {
     // No one keeps more friends than this; a pasted file stays within reason.
     Store(QStringLiteral("buddies"), Lines.left(256 * 1024));
-    Store(QStringLiteral("watchfavorites"),
-          Watch ? QStringLiteral("True") : QStringLiteral("False"));
+    Store(QStringLiteral("watchfavorites"), TrueFalse(Watch));
     Store(QStringLiteral("watchminutes"), QString::number(qBound(1, Minutes, 1440)));
 }

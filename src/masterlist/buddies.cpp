@@ -2,12 +2,6 @@
 
 #include "net/netutils.h"
 
-namespace {
-QString Folded(const QByteArray& Name) {
-    return DisplayText(Name.left(TBuddies::MaxNameLength)).trimmed().toCaseFolded();
-}
-} // namespace
-
 void TBuddies::SetNames(const QString& Lines) {
     Names.clear();
     for (const QString& Line : Lines.split('\n')) {
@@ -27,9 +21,8 @@ QStringList TBuddies::On(const TCustomServer& Server) const {
     const auto* Game = dynamic_cast<const TGameServer*>(&Server);
     if (!Game || Names.isEmpty()) return Result;
     for (const auto& Player : Game->Players) {
-        if (!Names.contains(Folded(Player->Name))) continue;
         const QString Shown = DisplayText(Player->Name.left(MaxNameLength)).trimmed();
-        if (!Result.contains(Shown)) Result.append(Shown);
+        if (Names.contains(Shown.toCaseFolded()) && !Result.contains(Shown)) Result.append(Shown);
     }
     return Result;
 }

@@ -466,10 +466,14 @@ void TUDPClient::Close() {
     FirstSentNs = LastArrivalNs = 0;
 }
 
+static qint64 Nanoseconds(const timespec& Time) {
+    return qint64(Time.tv_sec) * 1000000000 + Time.tv_nsec;
+}
+
 static qint64 WallClockNs() {
     timespec Now{};
     clock_gettime(CLOCK_REALTIME, &Now); // the clock of the kernel's arrival stamps
-    return qint64(Now.tv_sec) * 1000000000 + Now.tv_nsec;
+    return Nanoseconds(Now);
 }
 
 qint64 TUDPClient::RoundTripNs() const {
@@ -511,9 +515,7 @@ QByteArray TUDPClient::ReceiveText() {
     }
     Datagram.truncate(Got);
     timespec Stamp{};
-    LastArrivalNs = ioctl(Socket, SIOCGSTAMPNS, &Stamp) == 0
-                        ? qint64(Stamp.tv_sec) * 1000000000 + Stamp.tv_nsec
-                        : WallClockNs();
+    LastArrivalNs = ioctl(Socket, SIOCGSTAMPNS, &Stamp) == 0 ? Nanoseconds(Stamp) : WallClockNs();
     return Datagram;
 }
 
